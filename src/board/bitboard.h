@@ -1,0 +1,96 @@
+// Bitboards and the start-up attack tables, with the slider lookups by magic multiplication.
+#pragma once
+
+#include "board/flavour.h"
+#include "board/types.h"
+
+namespace orvath {
+
+struct SliderMagic {
+    Bitboard mask;
+    Bitboard multiplier;
+    int32_t shift;
+    int32_t sliceStart;
+};
+
+constexpr int BishopAttackTableSize = 5248;
+constexpr int RookAttackTableSize = 102400;
+
+// Filled once by initAttackTables, read-only afterwards.
+extern Bitboard squareMask[64];
+extern Bitboard squareClearMask[65];
+extern Bitboard fileMask[8];
+extern Bitboard rankMask[8];
+extern int32_t squareDistance[64][64];
+extern Bitboard stepAttacks[16][64];
+extern Bitboard passedPawnSpan[2][64];
+extern Bitboard betweenMask[64][64];
+extern Bitboard bishopEmptyAttacks[64];
+extern Bitboard rookEmptyAttacks[64];
+extern Bitboard queenEmptyAttacks[64];
+extern SliderMagic bishopMagics[64];
+extern SliderMagic rookMagics[64];
+extern Bitboard bishopAttackTable[BishopAttackTableSize];
+extern Bitboard rookAttackTable[RookAttackTableSize];
+extern int32_t byteBitCount[256];
+extern int32_t bitScanTable[64];
+
+// The booster rows of the magic search, indexed by rank; row 0 is the w32 flavour's.
+extern const int32_t magicBooster[2][8];
+
+void initAttackTables();
+
+// Reference ray walk used to build and to check the magic tables.
+Bitboard slidingRay(Square square, Bitboard occupied, const int directions[4]);
+
+// Bit count of at most 15 set bits, the start-up form (exact only in that range).
+int smallBitCount(Bitboard bits);
+
+inline Bitboard bishopAttacks(Square square, Bitboard occupied) {
+    const SliderMagic& m = bishopMagics[square];
+    return bishopAttackTable[m.sliceStart + static_cast<int>(((occupied & m.mask) * m.multiplier) >> m.shift)];
+}
+
+inline Bitboard rookAttacks(Square square, Bitboard occupied) {
+    const SliderMagic& m = rookMagics[square];
+    return rookAttackTable[m.sliceStart + static_cast<int>(((occupied & m.mask) * m.multiplier) >> m.shift)];
+}
+
+inline Bitboard queenAttacks(Square square, Bitboard occupied) {
+    return bishopAttacks(square, occupied) | rookAttacks(square, occupied);
+}
+
+inline Bitboard pieceAttacksFrom(Piece piece, Square square, Bitboard occupied) {
+    switch (typeOf(piece)) {
+    case Bishop: return bishopAttacks(square, occupied);
+    case Rook: return rookAttacks(square, occupied);
+    case Queen: return queenAttacks(square, occupied);
+    default: return stepAttacks[piece][square];
+    }
+}
+
+// Lowest set bit: the processor's scan in the x64 flavour, the start-up table in the w32 one.
+inline Square lowestSquareHardware(Bitboard bits) { return __builtin_ctzll(bits); }
+
+inline Square lowestSquareTable(Bitboard bits) {
+    const uint64_t y = bits ^ (bits - 1);
+    const uint32_t folded = static_cast<uint32_t>(y) ^ static_cast<uint32_t>(y >> 32);
+    return bitScanTable[(folded * 0x783A9B23u) >> 26];
+}
+
+inline Square lowestSquare(Bitboard bits) {
+    if constexpr (isW32Flavour)
+        return lowestSquareTable(bits);
+    else
+        return lowestSquareHardware(bits);
+}
+
+inline Square popLowestSquare(Bitboard& bits) {
+    const Square square = lowestSquare(bits);
+    bits &= bits - 1;
+    return square;
+}
+
+constexpr bool moreThanOne(Bitboard bits) { return (bits & (bits - 1)) != 0; }
+
+}  // namespace orvath

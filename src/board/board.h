@@ -1,0 +1,130 @@
+// The position and its per-move state record. The Board's operations are spread over
+// several files, one concept each: set-up and FEN (board.cpp), the attack queries
+// (attack_queries.cpp), make and unmake (make_move.cpp), legality and draws (legality.cpp),
+// static exchange (exchange.cpp).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "board/bitboard.h"
+#include "board/types.h"
+
+namespace orvath {
+
+struct BoardState {
+    // Copied from the previous record by makeMove: pawnHash .. enPassantSquare.
+    uint64_t pawnHash;
+    uint64_t materialHash;
+    int32_t pieceMaterial[2];
+    int32_t castlingRights;
+    int32_t fiftyMoveCounter;
+    int32_t pliesSinceNull;
+    PackedScore placementScore;
+    int32_t enPassantSquare;
+    // Written afresh by every move.
+    uint64_t positionHash;
+    uint64_t checkingPieces;
+    int32_t capturedPieceType;
+    BoardState* previousState;
+};
+
+constexpr size_t BoardStateCopiedBytes = offsetof(BoardState, positionHash);
+
+// Castling right bits.
+constexpr int WhiteKingSide = 1;
+constexpr int BlackKingSide = 2;
+constexpr int WhiteQueenSide = 4;
+constexpr int BlackQueenSide = 8;
+
+struct CheckInfo;
+
+class Board {
+public:
+    int32_t squares[64];
+    Bitboard typeBitboards[8];  // [0] all occupied squares, [1..6] pawns..kings of both colours
+    Bitboard colourBitboards[2];
+    int32_t pieceCounts[16];
+    int32_t pieceSquares[16][16];  // free slots hold NoSquare; a king is slot 0 of its code
+    int32_t squareSlot[64];
+    int32_t castlingKeepMask[64];
+    int32_t castlingRookSquare[16];
+    BoardState rootState;
+    uint64_t nodeCount;
+    int32_t gamePly;
+    int32_t sideToMove;
+    int32_t threadIndex;
+    BoardState* currentState;
+
+    Board() { clearBoard(); threadIndex = 0; gamePly = 0; }
+    Board(const Board&) = delete;  // currentState points into the board's own history
+    Board& operator=(const Board&) = delete;
+
+    // Set-up (board.cpp)
+    void clearBoard();
+    void setFromFen(std::string_view fen);
+    void addCastlingRight(char letter);
+    uint64_t computePositionHash() const;
+    uint64_t computePawnHash() const;
+    uint64_t computeMaterialHash() const;
+    PackedScore computePlacementScore() const;
+    // Recomputes every incremental field from scratch and compares; for tests and debug builds.
+    bool isConsistent() const;
+
+    // Read access
+    Piece pieceOn(Square square) const { return squares[square]; }
+    Bitboard occupancy() const { return typeBitboards[0]; }
+    Bitboard piecesOfType(PieceType type) const { return typeBitboards[type]; }
+    Bitboard piecesOfColour(Colour colour) const { return colourBitboards[colour]; }
+    Bitboard piecesOf(Colour colour, PieceType type) const {
+        return typeBitboards[type] & colourBitboards[colour];
+    }
+    Square kingSquare(Colour colour) const { return pieceSquares[makePiece(colour, King)][0]; }
+    const BoardState& state() const { return *currentState; }
+    Bitboard checkers() const { return currentState->checkingPieces; }
+    bool inCheck() const { return currentState->checkingPieces != 0; }
+    int32_t nonPawnMaterial(Colour colour) const { return currentState->pieceMaterial[colour]; }
+    uint64_t positionHash() const { return currentState->positionHash; }
+
+    // Attack queries (attack_queries.cpp)
+    Bitboard attackersOfSquare(Square square, Bitboard occupied) const;
+    bool moveThreatensSquare(Move move, Square square) const;
+    Bitboard pinnedOwnPieces() const;
+    Bitboard checkDiscoverers() const;
+
+    // Making and unmaking moves (make_move.cpp)
+    bool givesCheck(Move move, const CheckInfo& checkInfo) const;
+    void makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo, bool moveGivesCheck);
+    void makeMove(Move move, BoardState& newState);
+    void unmakeMove(Move move);
+    void makeNullMove(BoardState& backup);
+    void undoNullMove();
+
+    // Legality and draws (legality.cpp)
+    bool isLegal(Move move, Bitboard pinned) const;
+    bool isPseudoLegal(Move move) const;
+    bool isInLegalList(Move move) const;
+    bool isCheckmate() const;
+    bool isDraw() const;
+
+    // Static exchange (exchange.cpp)
+    int staticExchange(Move move) const;
+    int exchangeSign(Move move) const;
+
+private:
+    void placePiece(Piece piece, Square square);  // FEN set-up only
+};
+
+// Discovered-check candidates, pins and check squares of one position, for its side to move.
+struct CheckInfo {
+    Bitboard discoverers;
+    Bitboard pinned;
+    Bitboard checkSquares[8];  // by piece type; entry 0 unused, king 0
+
+    explicit CheckInfo(const Board& board);
+};
+
+// The standard start position.
+constexpr std::string_view StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+}  // namespace orvath
