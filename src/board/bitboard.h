@@ -46,6 +46,18 @@ Bitboard slidingRay(Square square, Bitboard occupied, const int directions[4]);
 // Bit count of at most 15 set bits, the start-up form (exact only in that range).
 int smallBitCount(Bitboard bits);
 
+// What the magic search did for one square: the multiplier kept, the candidates drawn and
+// how many of them passed the quick test and were verified against the reference attacks.
+struct MagicSearchReport {
+    Bitboard multiplier;
+    int64_t candidatesDrawn;
+    int64_t candidatesVerified;
+};
+
+// Runs one slider kind's (Bishop or Rook) magic search again from a fresh generator, up to
+// and including the square, into scratch storage, and reports that square. For tests.
+MagicSearchReport replayMagicSearch(PieceType slider, Square square);
+
 inline Bitboard bishopAttacks(Square square, Bitboard occupied) {
     const SliderMagic& m = bishopMagics[square];
     return bishopAttackTable[m.sliceStart + static_cast<int>(((occupied & m.mask) * m.multiplier) >> m.shift)];

@@ -4,17 +4,39 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace orvath::platform {
 
 // Makes standard input and output unbuffered (C streams and the C++ stream objects on them).
 void makeStandardStreamsUnbuffered();
 
-// Whether standard input holds something to read, without blocking. True when the query fails.
+// Reads one line from standard input, without its line feed; a carriage return right before
+// the line feed goes too, as a Windows text-mode stream would drop it, so "stop\r\n" reads as
+// "stop" everywhere. Blocks until a whole line or the end of input is there. False at end of
+// input or on a read error with nothing read; a last line without a line feed is still
+// returned. Input goes through the engine's own buffer, never through stdio or std::cin.
+bool readLine(std::string& line);
+
+// Whether standard input holds something to read, without blocking: characters already in the
+// engine's own input buffer count. True when the query fails.
 bool inputWaiting();
 
 // Wall clock in milliseconds: seconds x 1000 + milliseconds, wrapped to 32 bits.
 int32_t nowMs();
+
+// The difference of two clock readings, in wrapping 32-bit arithmetic.
+inline int32_t millisecondsBetween(int32_t earlier, int32_t later) {
+    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
+}
+
+// Milliseconds from a clock reading until now.
+inline int32_t millisecondsSince(int32_t earlier) { return millisecondsBetween(earlier, nowMs()); }
+
+// Milliseconds from one nowMs() reading to a later one, correct across the clock's wrap.
+constexpr int32_t msBetween(int32_t earlier, int32_t later) {
+    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
+}
 
 // Mutual-exclusion lock.
 class Lock {
@@ -46,11 +68,12 @@ private:
     std::unique_ptr<Impl> impl;
 };
 
-// An operating-system thread running fn(argument); joined by join().
+// An operating-system thread running fn(argument); joined by join() or, still running, by the
+// destructor.
 class Thread {
 public:
     using Function = void (*)(void* argument);
-    Thread() = default;
+    Thread();
     ~Thread();
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;

@@ -1,0 +1,125 @@
+# Orvath: builds the engine programs into bin/ and runs the tests (see README.md).
+#
+#   make        every program this machine can build: bin/orvath64 (with the tools
+#               orvath-perft and orvath-bench), bin/orvath32, bin/orvath64.exe, bin/orvath32.exe
+#   make run    builds bin/orvath64 only and starts it on this terminal
+#   make test   builds every configuration and runs all tests
+#   make clean  removes the builds and programs made here
+#
+# A program whose toolchain is missing is skipped with a message saying which package to
+# install. Each configuration is a CMake build of its own in build/<configuration>.
+
+SHELL := /bin/bash
+.DEFAULT_GOAL := all
+# Each sub-build already uses both cores; running two side by side would only thrash.
+.NOTPARALLEL:
+
+CMAKE ?= cmake
+CTEST ?= ctest
+JOBS ?= 2
+BIN := $(CURDIR)/bin
+BUILD := $(CURDIR)/build
+PROBE := $(CURDIR)/cmake/probe
+
+# Spelt out for every configuration, so that a reused cache cannot keep a stale choice.
+DEFAULTS := -DORVATH_M32=OFF -DORVATH_SANITIZE=OFF -DORVATH_TOOLS=OFF -DORVATH_TESTS=ON
+
+release_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON \
+	-DORVATH_BIN_DIR=$(BIN)
+w32_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=w32 -DORVATH_M32=ON -DORVATH_BIN_DIR=$(BIN)
+# Debug keeps the assertions; -O1 keeps the sanitized tests quick.
+asan_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DORVATH_FLAVOUR=x64 \
+	-DORVATH_SANITIZE=ON -DORVATH_BIN_DIR=
+mingw64_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake \
+	-DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TESTS=OFF -DORVATH_BIN_DIR=$(BIN)
+mingw32_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	-DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=w32 -DORVATH_TESTS=OFF -DORVATH_BIN_DIR=$(BIN)
+
+# Any sanitizer report ends its test with a failure; leaks count too.
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+CTEST_FLAGS := --output-on-failure --no-tests=error -j$(JOBS)
+
+MISSING_m32 := 32-bit Linux needs g++-multilib
+MISSING_m32-run := this kernel cannot run 32-bit x86 programs (no IA32 emulation; .ci/run registers qemu-user for them)
+MISSING_mingw64 := 64-bit Windows needs g++-mingw-w64-x86-64
+MISSING_mingw32 := 32-bit Windows needs g++-mingw-w64-i686
+
+# $(call require,toolchain): stops with the reason when the toolchain does not work here.
+require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
+
+.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan
+
+all: orvath64
+	@for pair in m32:orvath32 mingw64:orvath64.exe mingw32:orvath32.exe; do \
+		if $(PROBE) $${pair%%:*}; then $(MAKE) --no-print-directory $${pair#*:} || exit 1; \
+		else echo "*** skipped $${pair#*:}: the toolchain is not installed (see README.md)"; fi; \
+	done
+
+$(BUILD)/%/CMakeCache.txt: Makefile
+	$(CMAKE) -S $(CURDIR) -B $(BUILD)/$* $($*_FLAGS)
+	@touch $@
+
+orvath64: $(BUILD)/release/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/release --target programs -j$(JOBS)
+
+orvath32:
+	$(call require,m32)
+	@$(MAKE) --no-print-directory $(BUILD)/w32/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/w32 --target programs -j$(JOBS)
+
+orvath64.exe:
+	$(call require,mingw64)
+	@$(MAKE) --no-print-directory $(BUILD)/mingw64/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/mingw64 --target programs -j$(JOBS)
+
+orvath32.exe:
+	$(call require,mingw32)
+	@$(MAKE) --no-print-directory $(BUILD)/mingw32/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/mingw32 --target programs -j$(JOBS)
+
+run: $(BUILD)/release/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/release --target orvath -j$(JOBS)
+	@exec $(BIN)/orvath64
+
+test-release: $(BUILD)/release/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/release -j$(JOBS)
+	$(CTEST) --test-dir $(BUILD)/release $(CTEST_FLAGS)
+
+# Built whenever g++-multilib is there; run only where the kernel can run 32-bit programs.
+test-w32:
+	$(call require,m32)
+	@$(MAKE) --no-print-directory $(BUILD)/w32/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/w32 -j$(JOBS)
+	@if $(PROBE) m32-run; then set -x; $(CTEST) --test-dir $(BUILD)/w32 $(CTEST_FLAGS); \
+	else echo "*** w32 tests built, not run: $(MISSING_m32-run)"; fi
+
+test-asan: $(BUILD)/asan/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/asan -j$(JOBS)
+	$(SANITIZER_ENV) $(CTEST) --test-dir $(BUILD)/asan $(CTEST_FLAGS)
+
+# Every configuration this machine can build; the Windows programs are built, not run. A
+# failing step does not stop the others; the summary names what failed or was skipped.
+test:
+	@failed=""; skipped=""; times=""; \
+	step() { \
+		local started=$$SECONDS; echo "=== $$1"; \
+		$(MAKE) --no-print-directory $$1 || failed="$$failed $$1"; \
+		times="$$times  $$1: $$((SECONDS - started)) s\n"; \
+	}; \
+	skip() { skipped="$$skipped  $$1: $$2, which is not installed\n"; }; \
+	step test-release; \
+	if ! $(PROBE) m32; then skip test-w32 "$(MISSING_m32)"; \
+	else step test-w32; $(PROBE) m32-run || skipped="$$skipped  running the w32 tests: $(MISSING_m32-run)\n"; fi; \
+	step test-asan; \
+	if $(PROBE) mingw64; then step orvath64.exe; else skip orvath64.exe "$(MISSING_mingw64)"; fi; \
+	if $(PROBE) mingw32; then step orvath32.exe; else skip orvath32.exe "$(MISSING_mingw32)"; fi; \
+	echo "=== summary"; printf "$$times"; \
+	if [ -n "$$skipped" ]; then printf "skipped:\n$$skipped"; fi; \
+	if [ -n "$$failed" ]; then echo "FAILED:$$failed"; exit 1; fi; \
+	echo "all tests passed"
+
+clean:
+	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32)
+	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench)

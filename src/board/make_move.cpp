@@ -1,0 +1,442 @@
+// Making and taking back moves. Every incremental field of the board is updated by
+// differences: nothing here loops over the board or recomputes a key from scratch.
+#include <cstring>
+
+#include "board/board.h"
+#include "board/keys.h"
+#include "board/prefetch.h"
+
+namespace orvath {
+
+namespace {
+
+constexpr int PawnPush = 8;              // one rank forward for white; black goes the other way
+constexpr int DoubleStepDistance = 16;   // origin XOR destination of a pawn's double step
+constexpr int32_t AllRightsKept = 15;    // a keep mask that removes no castling right
+
+// Where castling puts the king and the rook: the g and f files when the rook stands above the
+// king, the c and d files otherwise. Either destination may equal either origin.
+struct CastlingDestinations {
+    Square king;
+    Square rook;
+};
+
+CastlingDestinations castlingDestinations(Colour us, Square kingFrom, Square rookFrom) {
+    const Square base = us == White ? A1 : A8;
+    if (rookFrom > kingFrom)
+        return {base + 6, base + 5};
+    return {base + 2, base + 3};
+}
+
+// The pawn taken en passant stands behind the destination, seen from the side that captures.
+Square enPassantVictimSquare(Colour us, Square to) { return us == White ? to - PawnPush : to + PawnPush; }
+
+// The half tempo moves to the new side to move: it is counted from white's point of view.
+void passTempo(PackedScore& score, Colour newSideToMove) {
+    if (newSideToMove == White)
+        score += tempoScore;
+    else
+        score -= tempoScore;
+}
+
+// The list's last square fills the freed slot and the last slot becomes free. The piece's
+// count must already be decreased, so that it indexes the last slot.
+void removeFromList(Board& board, Piece piece, Square square) {
+    const int last = board.pieceCounts[piece];
+    const Square lastSquare = board.pieceSquares[piece][last];
+    const int slot = board.squareSlot[square];
+    board.pieceSquares[piece][slot] = lastSquare;
+    board.squareSlot[lastSquare] = slot;
+    board.pieceSquares[piece][last] = NoSquare;
+}
+
+// Appends at the new last slot; the piece's count must already be increased.
+void appendToList(Board& board, Piece piece, Square square) {
+    const int slot = board.pieceCounts[piece] - 1;
+    board.pieceSquares[piece][slot] = square;
+    board.squareSlot[square] = slot;
+}
+
+// Moves king and rook between the two pairs of squares. Both pieces leave before either
+// arrives, and both slots are read before either is written, so that a destination may be
+// the other piece's origin (or its own).
+void shiftKingAndRook(Board& board, Colour us, Square kingFrom, Square kingTo, Square rookFrom, Square rookTo) {
+    const Piece king = makePiece(us, King);
+    const Piece rook = makePiece(us, Rook);
+    const Bitboard origins = squareMask[kingFrom] | squareMask[rookFrom];
+    const Bitboard destinations = squareMask[kingTo] | squareMask[rookTo];
+
+    board.colourBitboards[us] = (board.colourBitboards[us] & ~origins) | destinations;
+    board.typeBitboards[0] = (board.typeBitboards[0] & ~origins) | destinations;
+    board.typeBitboards[King] = (board.typeBitboards[King] & squareClearMask[kingFrom]) | squareMask[kingTo];
+    board.typeBitboards[Rook] = (board.typeBitboards[Rook] & squareClearMask[rookFrom]) | squareMask[rookTo];
+
+    board.squares[kingFrom] = EmptySquare;
+    board.squares[rookFrom] = EmptySquare;
+    board.squares[kingTo] = king;
+    board.squares[rookTo] = rook;
+
+    const int kingSlot = board.squareSlot[kingFrom];
+    const int rookSlot = board.squareSlot[rookFrom];
+    board.pieceSquares[king][kingSlot] = kingTo;
+    board.pieceSquares[rook][rookSlot] = rookTo;
+    board.squareSlot[kingTo] = kingSlot;
+    board.squareSlot[rookTo] = rookSlot;
+}
+
+// The rest of makeMove for a castling move, once the new record is linked in and holds the
+// position hash with the side already switched.
+void makeCastlingMove(Board& board, Move move, BoardState& state) {
+    const Colour us = board.sideToMove;
+    const Colour them = us ^ 1;
+    const Square kingFrom = moveFrom(move);
+    const Square rookFrom = moveTo(move);
+    const CastlingDestinations to = castlingDestinations(us, kingFrom, rookFrom);
+    const Piece king = makePiece(us, King);
+    const Piece rook = makePiece(us, Rook);
+
+    shiftKingAndRook(board, us, kingFrom, to.king, rookFrom, to.rook);
+
+    state.capturedPieceType = NoPieceType;
+    state.placementScore += placementScoreTable[king][to.king] - placementScoreTable[king][kingFrom];
+    state.placementScore += placementScoreTable[rook][to.rook] - placementScoreTable[rook][rookFrom];
+    state.positionHash ^= pieceSquareHash[king][kingFrom] ^ pieceSquareHash[king][to.king];
+    state.positionHash ^= pieceSquareHash[rook][rookFrom] ^ pieceSquareHash[rook][to.rook];
+
+    if (state.enPassantSquare != NoSquare) {
+        state.positionHash ^= enPassantHash[state.enPassantSquare];
+        state.enPassantSquare = NoSquare;
+    }
+    // The king square's keep mask removes both rights of the colour.
+    state.positionHash ^= castlingHash[state.castlingRights];
+    state.castlingRights &= board.castlingKeepMask[kingFrom];
+    state.positionHash ^= castlingHash[state.castlingRights];
+
+    state.fiftyMoveCounter = 0;
+    // The rook may check along the king's old rank or file: no check squares cover that.
+    state.checkingPieces = board.attackersOfSquare(board.kingSquare(them), board.occupancy()) & board.colourBitboards[us];
+
+    board.sideToMove = them;
+    passTempo(state.placementScore, them);
+}
+
+}  // namespace
+
+// Check squares by piece type for the side to move, seen from the enemy king.
+CheckInfo::CheckInfo(const Board& board) {
+    const Colour them = board.sideToMove ^ 1;
+    const Square enemyKing = board.kingSquare(them);
+    const Bitboard occupied = board.occupancy();
+
+    discoverers = board.checkDiscoverers();
+    pinned = board.pinnedOwnPieces();
+    checkSquares[NoPieceType] = 0;
+    checkSquares[Pawn] = stepAttacks[makePiece(them, Pawn)][enemyKing];
+    checkSquares[Knight] = stepAttacks[makePiece(White, Knight)][enemyKing];
+    checkSquares[Bishop] = bishopAttacks(enemyKing, occupied);
+    checkSquares[Rook] = rookAttacks(enemyKing, occupied);
+    checkSquares[Queen] = checkSquares[Bishop] | checkSquares[Rook];
+    checkSquares[King] = 0;
+    checkSquares[7] = 0;
+}
+
+// Whether a legal move checks the enemy king, directly or by uncovering a line.
+bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
+    const Colour us = sideToMove;
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+    const PieceType type = typeOf(squares[from]);
+    const Square enemyKing = kingSquare(us ^ 1);
+
+    if (checkInfo.checkSquares[type] & squareMask[to])
+        return true;
+
+    if (checkInfo.discoverers & squareMask[from]) {
+        if (type != Pawn && type != King)
+            return true;
+        // A pawn or king uncovers the line unless it stays on it.
+        const Bitboard line = betweenMask[to][enemyKing] | betweenMask[from][enemyKing] | betweenMask[from][to];
+        if (!(line & (squareMask[enemyKing] | squareMask[from] | squareMask[to])))
+            return true;
+    }
+
+    switch (moveKind(move)) {
+    case KindNormal:
+        return false;
+
+    case KindPromotion: {
+        const Bitboard occupied = occupancy() & squareClearMask[from];
+        return (pieceAttacksFrom(makePiece(us, promotionType(move)), to, occupied) & squareMask[enemyKing]) != 0;
+    }
+
+    case KindEnPassant: {
+        // Both pawns leave the origin's rank: that can open a rank or a diagonal onto the king.
+        const Square victim = makeSquare(fileOf(to), rankOf(from));
+        const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[victim]) | squareMask[to];
+        const Bitboard ownRooks = piecesOf(us, Rook) | piecesOf(us, Queen);
+        const Bitboard ownBishops = piecesOf(us, Bishop) | piecesOf(us, Queen);
+        return (rookAttacks(enemyKing, occupied) & ownRooks) || (bishopAttacks(enemyKing, occupied) & ownBishops);
+    }
+
+    default: {
+        const CastlingDestinations dest = castlingDestinations(us, from, to);
+        const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[to]) | squareMask[dest.king] |
+                                  squareMask[dest.rook];
+        return (rookAttacks(dest.rook, occupied) & squareMask[enemyKing]) != 0;
+    }
+    }
+}
+
+// Makes a legal move. `checkInfo` belongs to the current position and `moveGivesCheck` is
+// givesCheck's answer for this move.
+void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo, bool moveGivesCheck) {
+    const Colour us = sideToMove;
+    const Colour them = us ^ 1;
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+    const int kind = moveKind(move);
+
+    // 1-2. Link the new record in front of the current one.
+    ++nodeCount;
+    uint64_t hash = currentState->positionHash ^ blackToMoveHash;
+    std::memcpy(static_cast<void*>(&newState), currentState, BoardStateCopiedBytes);
+    newState.previousState = currentState;
+    currentState = &newState;
+    BoardState& state = newState;
+    ++state.fiftyMoveCounter;
+    ++state.pliesSinceNull;
+
+    // 3. Castling moves two pieces and takes its own road.
+    if (kind == KindCastling) {
+        state.positionHash = hash;
+        makeCastlingMove(*this, move, state);
+        return;
+    }
+
+    // 4.
+    const Piece piece = squares[from];
+    const PieceType type = typeOf(piece);
+    const PieceType captured = kind == KindEnPassant ? Pawn : typeOf(squares[to]);
+
+    // 5. Take the captured piece off the board.
+    if (captured != NoPieceType) {
+        Square captureSquare = to;
+        if (kind == KindEnPassant) {
+            captureSquare = enPassantVictimSquare(us, to);
+            squares[captureSquare] = EmptySquare;
+        }
+        const Piece victim = makePiece(them, captured);
+        if (captured == Pawn)
+            state.pawnHash ^= pieceSquareHash[victim][captureSquare];
+        else
+            state.pieceMaterial[them] -= midgameValue[captured];
+
+        colourBitboards[them] &= squareClearMask[captureSquare];
+        typeBitboards[captured] &= squareClearMask[captureSquare];
+        typeBitboards[0] &= squareClearMask[captureSquare];
+        hash ^= pieceSquareHash[victim][captureSquare];
+        state.placementScore -= placementScoreTable[victim][captureSquare];
+
+        const int count = --pieceCounts[victim];
+        state.materialHash ^= pieceSquareHash[victim][count];
+        removeFromList(*this, victim, captureSquare);
+        state.fiftyMoveCounter = 0;
+    }
+
+    // 6-8. The mover's keys, then the en-passant and castling terms.
+    hash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
+
+    if (state.enPassantSquare != NoSquare) {
+        hash ^= enPassantHash[state.enPassantSquare];
+        state.enPassantSquare = NoSquare;
+    }
+
+    if (state.castlingRights != 0) {
+        const int32_t keep = castlingKeepMask[to] & castlingKeepMask[from];
+        if (keep != AllRightsKept) {
+            hash ^= castlingHash[state.castlingRights];
+            state.castlingRights &= keep;
+            hash ^= castlingHash[state.castlingRights];
+        }
+    }
+
+    // 9. The child's hash-table line is fetched while the board is brought up to date.
+    prefetchBucket(hash);
+
+    // 10. Move the piece.
+    const Bitboard fromTo = squareMask[from] | squareMask[to];
+    colourBitboards[us] ^= fromTo;
+    typeBitboards[type] ^= fromTo;
+    typeBitboards[0] ^= fromTo;
+    squares[to] = piece;
+    squares[from] = EmptySquare;
+    const int slot = squareSlot[from];
+    pieceSquares[piece][slot] = to;
+    squareSlot[to] = slot;
+
+    // 11. Pawn specials: the double step's en-passant square and promotion.
+    if (type == Pawn) {
+        state.fiftyMoveCounter = 0;
+        state.pawnHash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
+
+        if ((from ^ to) == DoubleStepDistance) {
+            const Square skipped = (from + to) / 2;
+            if (stepAttacks[piece][skipped] & piecesOf(them, Pawn)) {
+                state.enPassantSquare = skipped;
+                hash ^= enPassantHash[skipped];
+            }
+        } else if (kind == KindPromotion) {
+            const PieceType promoted = promotionType(move);
+            const Piece newPiece = makePiece(us, promoted);
+
+            typeBitboards[Pawn] &= squareClearMask[to];
+            typeBitboards[promoted] |= squareMask[to];
+            squares[to] = newPiece;
+
+            const int newCount = ++pieceCounts[newPiece];
+            const int pawnCount = --pieceCounts[piece];
+            state.materialHash ^= pieceSquareHash[piece][pawnCount];
+            state.materialHash ^= pieceSquareHash[newPiece][newCount - 1];
+            removeFromList(*this, piece, to);
+            appendToList(*this, newPiece, to);
+
+            hash ^= pieceSquareHash[newPiece][to] ^ pieceSquareHash[piece][to];
+            state.pawnHash ^= pieceSquareHash[piece][to];
+            state.placementScore -= placementScoreTable[piece][to];
+            state.placementScore += placementScoreTable[newPiece][to];
+            state.pieceMaterial[us] += midgameValue[promoted];
+        }
+    }
+
+    // 12. For a promotion `piece` is still the pawn: step 11 made up the difference.
+    state.placementScore += placementScoreTable[piece][to] - placementScoreTable[piece][from];
+
+    // 13.
+    state.capturedPieceType = captured;
+    state.positionHash = hash;
+    state.checkingPieces = 0;
+
+    // 14. The checkers come from the check squares and the uncovered lines where they can;
+    // promotion and en passant change too much for that.
+    if (moveGivesCheck) {
+        const Square enemyKing = kingSquare(them);
+        if (kind != KindNormal) {
+            state.checkingPieces = attackersOfSquare(enemyKing, occupancy()) & colourBitboards[us];
+        } else {
+            if (checkInfo.checkSquares[type] & squareMask[to])
+                state.checkingPieces = squareMask[to];
+            if (checkInfo.discoverers & squareMask[from]) {
+                if (type != Rook)
+                    state.checkingPieces |=
+                        rookAttacks(enemyKing, occupancy()) & (piecesOf(us, Rook) | piecesOf(us, Queen));
+                if (type != Bishop)
+                    state.checkingPieces |=
+                        bishopAttacks(enemyKing, occupancy()) & (piecesOf(us, Bishop) | piecesOf(us, Queen));
+            }
+        }
+    }
+
+    // 15.
+    sideToMove = them;
+    passTempo(state.placementScore, them);
+}
+
+// Convenience form for callers that have no CheckInfo at hand.
+void Board::makeMove(Move move, BoardState& newState) {
+    const CheckInfo checkInfo(*this);
+    makeMove(move, newState, checkInfo, givesCheck(move, checkInfo));
+}
+
+// Takes back the last move. Keys, scores, rights and counters live in the unlinked record,
+// so only the pieces need moving.
+void Board::unmakeMove(Move move) {
+    sideToMove ^= 1;
+    const Colour us = sideToMove;
+    const Colour them = us ^ 1;
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+    const int kind = moveKind(move);
+
+    if (kind == KindCastling) {
+        const CastlingDestinations dest = castlingDestinations(us, from, to);
+        shiftKingAndRook(*this, us, dest.king, from, dest.rook, to);
+        currentState = currentState->previousState;
+        return;
+    }
+
+    PieceType type = typeOf(squares[to]);
+    if (kind == KindPromotion) {
+        const Piece promoted = squares[to];
+        const Piece pawn = makePiece(us, Pawn);
+        typeBitboards[type] &= squareClearMask[to];
+        typeBitboards[Pawn] |= squareMask[to];
+        --pieceCounts[promoted];
+        ++pieceCounts[pawn];
+        removeFromList(*this, promoted, to);
+        appendToList(*this, pawn, to);
+        type = Pawn;
+    }
+
+    const Piece piece = makePiece(us, type);
+    const Bitboard fromTo = squareMask[from] | squareMask[to];
+    colourBitboards[us] ^= fromTo;
+    typeBitboards[type] ^= fromTo;
+    typeBitboards[0] ^= fromTo;
+    squares[from] = piece;
+    squares[to] = EmptySquare;
+    const int slot = squareSlot[to];
+    pieceSquares[piece][slot] = from;
+    squareSlot[from] = slot;
+
+    const PieceType captured = currentState->capturedPieceType;
+    if (captured != NoPieceType) {
+        const Square captureSquare = kind == KindEnPassant ? enPassantVictimSquare(us, to) : to;
+        const Piece victim = makePiece(them, captured);
+        colourBitboards[them] |= squareMask[captureSquare];
+        typeBitboards[captured] |= squareMask[captureSquare];
+        typeBitboards[0] |= squareMask[captureSquare];
+        squares[captureSquare] = victim;
+        ++pieceCounts[victim];
+        appendToList(*this, victim, captureSquare);
+    }
+
+    currentState = currentState->previousState;
+}
+
+// Passes the turn. The current record stays current; `backup` keeps what is restored and is
+// spliced in behind it, so the history still reads one ply per record.
+void Board::makeNullMove(BoardState& backup) {
+    BoardState& state = *currentState;
+    backup.positionHash = state.positionHash;
+    backup.enPassantSquare = state.enPassantSquare;
+    backup.placementScore = state.placementScore;
+    backup.previousState = state.previousState;
+    backup.pliesSinceNull = state.pliesSinceNull;
+    state.previousState = &backup;
+
+    if (state.enPassantSquare != NoSquare)
+        state.positionHash ^= enPassantHash[state.enPassantSquare];
+    state.positionHash ^= blackToMoveHash;
+    prefetchBucket(state.positionHash);
+
+    sideToMove ^= 1;
+    state.enPassantSquare = NoSquare;
+    ++state.fiftyMoveCounter;
+    state.pliesSinceNull = 0;
+    passTempo(state.placementScore, sideToMove);
+}
+
+// Restores the position before makeNullMove from the record spliced in behind the current one.
+void Board::undoNullMove() {
+    BoardState& state = *currentState;
+    const BoardState& backup = *state.previousState;
+    state.positionHash = backup.positionHash;
+    state.enPassantSquare = backup.enPassantSquare;
+    state.placementScore = backup.placementScore;
+    state.pliesSinceNull = backup.pliesSinceNull;
+    state.previousState = backup.previousState;
+    sideToMove ^= 1;
+    --state.fiftyMoveCounter;
+}
+
+}  // namespace orvath

@@ -1,0 +1,99 @@
+#include "control/go.h"
+
+#include <charconv>
+#include <string>
+
+#include "control/deepening.h"
+#include "control/thread_pool.h"
+#include "control/time_budget.h"
+#include "engine/options.h"
+#include "engine/output.h"
+#include "platform/platform.h"
+#include "search/hash_table.h"
+#include "search/root_list.h"
+
+namespace orvath {
+
+namespace {
+
+// A whole word read as a signed decimal integer; false when it is not one or does not fit.
+bool readInteger(std::istream& words, int32_t& value) {
+    std::string word;
+    if (!(words >> word))
+        return false;
+    const char* first = word.data();
+    const char* last = word.data() + word.size();
+    if (first != last && *first == '+')
+        ++first;
+    int32_t parsed = 0;
+    const auto [end, error] = std::from_chars(first, last, parsed);
+    if (error != std::errc() || end == first)
+        return false;
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+SearchLimits parseGoLimits(const Board& board, std::istream& words) {
+    SearchLimits limits;
+    int32_t whiteTime = 0, blackTime = 0, whiteIncrement = 0, blackIncrement = 0;
+    std::string word;
+    while (words >> word) {
+        int32_t* field = nullptr;
+        if (word == "infinite")
+            limits.infinite = 1;
+        else if (word == "wtime")
+            field = &whiteTime;
+        else if (word == "btime")
+            field = &blackTime;
+        else if (word == "winc")
+            field = &whiteIncrement;
+        else if (word == "binc")
+            field = &blackIncrement;
+        else if (word == "movestogo")
+            field = &limits.movesToGo;
+        else if (word == "depth")
+            field = &limits.depth;
+        else if (word == "movetime")
+            field = &limits.moveTime;
+        // Every other word (ponder, nodes, mate, searchmoves and their values) is skipped.
+        if (field != nullptr && !readInteger(words, *field))
+            break;
+    }
+    limits.time = board.sideToMove == White ? whiteTime : blackTime;
+    limits.increment = board.sideToMove == White ? whiteIncrement : blackIncrement;
+    return limits;
+}
+
+bool handleGo(Board& board, std::istream& words) { return startSearch(board, parseGoLimits(board, words)); }
+
+bool startSearch(Board& board, const SearchLimits& limits) {
+    searchSignals.stop = searchSignals.quit = searchSignals.failedLow = false;
+    pollCounter = 0;
+    searchStartTime = platform::nowMs();
+    searchLimits = limits;
+    initTimeBudget(searchLimits, board.gamePly);
+    pollInterval = pollIntervalFor(searchLimits);
+    pollFunction = pollSearch;
+    const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
+    prepareThreadsForSearch();
+
+    hashTable.resize(engineOption(HashOptionName).numericValue());
+    EngineOption& clearHash = engineOption(ClearHashOptionName);
+    if (clearHash.currentValue == "true") {
+        clearHash.assignValue("false");
+        hashTable.clear();
+    }
+    multiPvCount = multiPv;
+
+    const Move bestMove = iterativeDeepening(board);
+    restoreThreadsAfterSearch();
+
+    if (!searchSignals.stop && searchLimits.infinite)
+        waitForStop();
+    writeBestMoveLine(bestMove);
+    return !searchSignals.quit;
+}
+
+}  // namespace orvath

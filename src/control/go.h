@@ -1,0 +1,21 @@
+// The "go" command: its limits, the search start, and the one "bestmove" line.
+#pragma once
+
+#include <istream>
+
+#include "board/board.h"
+#include "search/search_signals.h"
+
+namespace orvath {
+
+// Reads the limits after "go" and runs the search. False when the program must end
+// ("quit" or the end of input arrived during the search).
+bool handleGo(Board& board, std::istream& words);
+
+// Parses the words after "go" into limits for the side to move of `board`.
+SearchLimits parseGoLimits(const Board& board, std::istream& words);
+
+// Runs one whole search on the main thread and writes "bestmove". Same result as handleGo.
+bool startSearch(Board& board, const SearchLimits& limits);
+
+}  // namespace orvath

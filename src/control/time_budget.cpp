@@ -1,0 +1,140 @@
+#include "control/time_budget.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "engine/output.h"
+#include "platform/platform.h"
+
+namespace orvath {
+
+namespace {
+
+constexpr int MaxHorizon = 50;
+constexpr int PlyWeightBase = 8000;
+constexpr int MoveOverhead = 70;  // ms per move to come, for at most the next 40 moves
+constexpr int OverheadMoves = 40;
+constexpr int ReserveTime = 200;  // ms never planned
+constexpr int ShareBonus = 20;    // ms added to each share
+constexpr float MaximumStretch = 3.0f;
+constexpr float MaximumSteal = 0.33f;
+
+constexpr int32_t ShortTimeLimit = 1000;
+constexpr int32_t MediumTimeLimit = 5000;
+constexpr int32_t ShortTimeInterval = 1000;
+constexpr int32_t MediumTimeInterval = 5000;
+constexpr int32_t LongTimeInterval = 30000;
+
+// A line read during a search, compared without the carriage return of a CR LF line end.
+std::string_view commandOf(const std::string& line) {
+    std::string_view text = line;
+    if (!text.empty() && text.back() == '\r')
+        text.remove_suffix(1);
+    return text;
+}
+
+int32_t clampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+TimeBudget timeBudget;
+
+int32_t timeShare(TimeShareVariant variant, int32_t remaining, int horizon, int gamePly) {
+    const int64_t moveWeight = PlyWeightBase - static_cast<int64_t>(gamePly);
+    int64_t laterWeight = 0;
+    for (int i = 1; i < horizon; ++i)
+        laterWeight += PlyWeightBase - static_cast<int64_t>(gamePly) - 2 * i;
+
+    // Games beyond some 4000 moves leave no weight to share out: the move may take it all.
+    if (moveWeight <= 0 || moveWeight + laterWeight <= 0)
+        return remaining;
+
+    const float w = static_cast<float>(moveWeight);
+    const float later = static_cast<float>(laterWeight);
+    float ratio = w / (w + later);
+    if (variant == TimeShareVariant::Maximum)
+        ratio = std::min(MaximumStretch * w / (MaximumStretch * w + later), (w + MaximumSteal * later) / (w + later));
+    const float share = std::floor(static_cast<float>(remaining) * ratio);
+    if (!(share < 2147483647.0f))
+        return INT32_MAX;
+    return static_cast<int32_t>(share);
+}
+
+TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly) {
+    TimeBudget budget;
+    budget.optimumTime = budget.maximumTime = limits.time;
+    const int horizon = limits.movesToGo != 0 ? std::min(limits.movesToGo, MaxHorizon) : MaxHorizon;
+    for (int h = 1; h <= horizon; ++h) {
+        // 32-bit arithmetic as the clock itself keeps it; wrapping, never undefined.
+        const uint32_t planned = static_cast<uint32_t>(limits.time) +
+                                 static_cast<uint32_t>(limits.increment) * static_cast<uint32_t>(h - 1) -
+                                 static_cast<uint32_t>(MoveOverhead * std::min(h, OverheadMoves)) -
+                                 static_cast<uint32_t>(ReserveTime);
+        const int32_t remaining = std::max(static_cast<int32_t>(planned), 0);
+        budget.optimumTime = clampToInt32(std::min<int64_t>(
+            budget.optimumTime, int64_t{timeShare(TimeShareVariant::Optimum, remaining, h, gamePly)} + ShareBonus));
+        budget.maximumTime = clampToInt32(std::min<int64_t>(
+            budget.maximumTime, int64_t{timeShare(TimeShareVariant::Maximum, remaining, h, gamePly)} + ShareBonus));
+    }
+    budget.optimumTime = std::min(budget.optimumTime, budget.maximumTime);
+    return budget;
+}
+
+void initTimeBudget(const SearchLimits& limits, int gamePly) { timeBudget = computeTimeBudget(limits, gamePly); }
+
+int32_t pollIntervalFor(const SearchLimits& limits) {
+    if (limits.time == 0)
+        return LongTimeInterval;
+    if (limits.time < ShortTimeLimit)
+        return ShortTimeInterval;
+    if (limits.time < MediumTimeLimit)
+        return MediumTimeInterval;
+    return LongTimeInterval;
+}
+
+void pollSearch(Board&) {
+    const int64_t elapsed = platform::millisecondsSince(searchStartTime);
+
+    if (platform::inputWaiting()) {
+        std::string line;
+        if (!platform::readLine(line) || commandOf(line) == "quit") {
+            searchSignals.stop = searchSignals.quit = true;
+            return;
+        }
+        if (commandOf(line) == "stop")
+            searchSignals.stop = true;
+        // "ponderhit" changes nothing; every other line is consumed without effect.
+    }
+
+    if (!searchLimits.moveTime && !searchLimits.depth && !searchLimits.infinite) {
+        if (elapsed > timeBudget.maximumTime ||
+            (searchSignals.firstRootMove && !searchSignals.failedLow &&
+             elapsed > int64_t{timeBudget.optimumTime} + timeBudget.extraTime))
+            searchSignals.stop = true;
+    }
+    if (searchLimits.moveTime && elapsed >= searchLimits.moveTime)
+        searchSignals.stop = true;
+}
+
+void waitForStop() {
+    std::string line;
+    while (true) {
+        if (!platform::readLine(line)) {
+            searchSignals.quit = true;
+            return;
+        }
+        const std::string_view command = commandOf(line);
+        if (command == "ponderhit" || command == "stop")
+            return;
+        if (command == "quit") {
+            searchSignals.quit = true;
+            return;
+        }
+    }
+}
+
+}  // namespace orvath

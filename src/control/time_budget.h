@@ -1,0 +1,37 @@
+// How long one search may take, and the watch over the clock and the input while it runs.
+#pragma once
+
+#include <cstdint>
+
+#include "search/search_signals.h"
+
+namespace orvath {
+
+struct TimeBudget {
+    int32_t optimumTime = 0;  // ms; a search on its first root move stops beyond this (+ extraTime)
+    int32_t maximumTime = 0;  // ms; never searched beyond
+    int32_t extraTime = 0;    // ms; granted by the deepening when the best move is unstable
+};
+
+extern TimeBudget timeBudget;
+
+enum class TimeShareVariant { Optimum, Maximum };
+
+// The share of `remaining` ms for the move to play when `horizon` moves must be made with it.
+int32_t timeShare(TimeShareVariant variant, int32_t remaining, int horizon, int gamePly);
+
+// The budget of a search under `limits` at `gamePly`; pure apart from writing the result.
+TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly);
+void initTimeBudget(const SearchLimits& limits, int gamePly);
+
+// Nodes between two polls: fewer when little time is left, so short times are still met.
+int32_t pollIntervalFor(const SearchLimits& limits);
+
+// Called by the main thread's searches every pollInterval nodes: reads a waiting command and
+// applies the time limits by setting the stop flag.
+void pollSearch(Board& board);
+
+// Blocks until "stop", "ponderhit" or "quit" arrives, or input ends (which counts as "quit").
+void waitForStop();
+
+}  // namespace orvath

@@ -1,0 +1,75 @@
+// The command table and the game board. Commands are compared exactly (case and length);
+// anything not in the table is ignored without a reply.
+#include "engine/command_loop.h"
+
+#include <sstream>
+#include <string>
+
+#include "board/board.h"
+#include "board/flavour.h"
+#include "engine/options.h"
+#include "engine/output.h"
+#include "engine/position_command.h"
+#include "platform/platform.h"
+
+namespace orvath {
+
+namespace {
+
+// Runs a search on the game board and reports whether the loop goes on (false when "quit"
+// arrived during the search). The search control is not part of the program yet, so for
+// now "go" does nothing and the loop goes on.
+bool runGoCommand(Board&, std::istream&) { return true; }
+
+// Identification and option lines, written as one piece so that they leave together.
+std::string uciReply() {
+    std::string reply = "id name ";
+    reply += engineName;
+    reply += "\nid author ";
+    reply += engineAuthor;
+    reply += optionListText();
+    reply += "\nuciok";
+    return reply;
+}
+
+// Runs one command on the rest of its line; false when the loop must end.
+bool runCommand(Board& board, const std::string& command, std::istream& words) {
+    if (command == "quit")
+        return false;
+    if (command == "go")
+        return runGoCommand(board, words);
+    if (command == "ucinewgame")
+        board.setFromFen(StartFen);
+    else if (command == "isready")
+        writeLine("readyok");
+    else if (command == "position")
+        setPosition(board, words);
+    else if (command == "setoption")
+        setOption(words);
+    else if (command == "uci")
+        writeLine(uciReply());
+    return true;
+}
+
+}  // namespace
+
+// The game board belongs to the main thread, thread 0, for the whole run. Lines go through
+// the engine's own input buffer, which the input poll during a search also reads.
+void commandLoop() {
+    Board board;
+    board.setFromFen(StartFen);
+    board.threadIndex = 0;
+
+    std::string line;
+    std::string command;  // overwritten only when a line has a word
+    while (platform::readLine(line)) {
+        std::istringstream words(line);
+        // A line without any word (empty, or white space only) is skipped.
+        if (!(words >> command))
+            continue;
+        if (!runCommand(board, command, words))
+            break;
+    }
+}
+
+}  // namespace orvath

@@ -1,0 +1,57 @@
+// Coordinate notation of moves. A castling move is stored as the king taking its own rook,
+// but it is written as the king's two-square step that interfaces expect.
+#include "engine/move_text.h"
+
+#include "board/movegen.h"
+
+namespace orvath {
+
+namespace {
+
+constexpr char PromotionLetters[] = "nbrq";  // by promotion bits: knight, bishop, rook, queen
+
+void writeSquare(std::string& out, int square) {
+    out += static_cast<char>('a' + (square & 7));
+    out += static_cast<char>('1' + (square >> 3));
+}
+
+}  // namespace
+
+// Origin, destination and, for promotions only, the lower-case letter of the new piece.
+void writeMove(std::string& out, Move move) {
+    const int from = moveFrom(move);
+    int to = moveTo(move);
+    if (moveKind(move) == KindCastling)
+        to = fileOf(to) == 7 ? from + 2 : from - 2;
+    writeSquare(out, from);
+    writeSquare(out, to);
+    if (moveKind(move) == KindPromotion)
+        out += PromotionLetters[(move >> 12) & 3];
+}
+
+std::string moveToText(Move move) {
+    std::string text;
+    writeMove(text, move);
+    return text;
+}
+
+// Reads a move by writing each legal move and comparing texts, so every accepted text is one
+// the engine itself would print, and nothing else is accepted.
+Move textToMove(const Board& board, std::string_view text) {
+    MoveEntry list[MaxMoves];
+    MoveEntry* const end = board.inCheck() ? generateEvasions(board, list) : generateAllMoves(board, list);
+    const Bitboard pinned = board.pinnedOwnPieces();
+    std::string candidate;
+    for (const MoveEntry* entry = list; entry != end; ++entry) {
+        const Move move = static_cast<Move>(entry->move);
+        if (!board.isLegal(move, pinned))
+            continue;
+        candidate.clear();
+        writeMove(candidate, move);
+        if (candidate == text)
+            return move;
+    }
+    return NoMove;
+}
+
+}  // namespace orvath

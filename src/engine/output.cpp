@@ -1,0 +1,86 @@
+// The "info" and "bestmove" lines and the writer that every reply goes through.
+#include "engine/output.h"
+
+#include <cstdio>
+
+#include "engine/move_text.h"
+#include "platform/platform.h"
+
+namespace orvath {
+
+constexpr int32_t MateScore = 30000;
+constexpr int32_t MateThreshold = 29800;  // scores this far from 0 are written as mates
+constexpr int32_t PawnValue = 198;        // a midgame pawn, the unit of centipawn scores
+
+int32_t searchStartTime = 0;
+
+// Both readings wrap at 32 bits, so the difference is taken in unsigned arithmetic.
+int32_t elapsedSinceSearchStart() {
+    return static_cast<int32_t>(static_cast<uint32_t>(platform::nowMs()) - static_cast<uint32_t>(searchStartTime));
+}
+
+// A mate p plies from the root scores 30000 - p (or p - 30000 when mated); the text counts
+// moves instead: (p + 1) / 2 for a win, -p / 2 for a loss.
+std::string scoreText(int32_t v, int32_t alpha, int32_t beta) {
+    std::string text;
+    if (v >= MateThreshold || v <= -MateThreshold) {
+        const int32_t movesToMate = ((v > 0 ? MateScore + 1 : -MateScore) - v) / 2;
+        text = " score mate " + std::to_string(movesToMate);
+    } else {
+        text = " score cp " + std::to_string(v * 100 / PawnValue);
+    }
+    if (v >= beta)
+        text += " lowerbound";
+    else if (v <= alpha)
+        text += " upperbound";
+    return text;
+}
+
+std::string nodesText(int64_t nodes) { return nodesText(nodes, elapsedSinceSearchStart()); }
+
+// The product goes through unsigned arithmetic: a node count that large cannot happen, but
+// it must not be undefined behaviour either. The rate is then narrowed to 32 bits as written.
+std::string nodesText(int64_t nodes, int32_t elapsed) {
+    int32_t nodesPerSecond = 0;
+    if (elapsed > 0)
+        nodesPerSecond =
+            static_cast<int32_t>(static_cast<int64_t>(static_cast<uint64_t>(nodes) * 1000u) / elapsed);
+    return " nodes " + std::to_string(nodes) + " nps " + std::to_string(nodesPerSecond);
+}
+
+std::string pvText(const Move* pv) {
+    std::string text = " pv ";
+    for (; *pv != NoMove; ++pv) {
+        writeMove(text, *pv);
+        text += ' ';
+    }
+    return text;
+}
+
+std::string depthText(int32_t depth) { return " depth " + std::to_string(depth / 2); }
+
+std::string pvLineText(const PvLine& line) {
+    return "info multipv " + std::to_string(line.index) + depthText(line.depth) + " time " +
+           std::to_string(line.elapsed) + scoreText(line.score, line.alpha, line.beta) + nodesText(line.nodes) +
+           pvText(line.pv);
+}
+
+std::string currentMoveLineText(Move move, int32_t number) {
+    return "info currmove " + moveToText(move) + " currmovenumber " + std::to_string(number);
+}
+
+std::string bestMoveLineText(Move move) { return "bestmove " + moveToText(move); }
+
+void writeLine(const std::string& text) {
+    const std::string line = text + '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+void writePvLine(const PvLine& line) { writeLine(pvLineText(line)); }
+
+void writeCurrentMoveLine(Move move, int32_t number) { writeLine(currentMoveLineText(move, number)); }
+
+void writeBestMoveLine(Move move) { writeLine(bestMoveLineText(move)); }
+
+}  // namespace orvath

@@ -1,0 +1,56 @@
+// The text of every line the engine writes while it searches, and the one output channel all
+// replies share: standard output, each line ended by a line feed and flushed at once. Only the
+// main thread writes, so the channel needs no lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "board/types.h"
+
+namespace orvath {
+
+// Clock reading (platform::nowMs) at the start of the current search; the search start sets it.
+extern int32_t searchStartTime;
+
+// Milliseconds since searchStartTime, in wrapping 32-bit arithmetic.
+int32_t elapsedSinceSearchStart();
+
+// Text builders: each begins with a blank and ends without one (pvText excepted).
+
+// " score cp N" or " score mate N", then " lowerbound" (v >= beta) or " upperbound" (v <= alpha).
+std::string scoreText(int32_t v, int32_t alpha, int32_t beta);
+// " nodes N nps N", with the elapsed time read from the clock.
+std::string nodesText(int64_t nodes);
+// The same for a given elapsed time; nps is 0 when no time has passed.
+std::string nodesText(int64_t nodes, int32_t elapsed);
+// " pv " and every move of the variation (ended by NoMove) followed by one blank.
+std::string pvText(const Move* pv);
+// " depth N", from a depth in half-plies.
+std::string depthText(int32_t depth);
+
+// One principal variation as its "info" line reports it.
+struct PvLine {
+    int32_t index;    // counting from 1
+    int32_t depth;    // half-plies
+    int32_t elapsed;  // milliseconds since the search start
+    int32_t score;
+    int32_t alpha;    // the window the score was searched with; -30001..30001 for none
+    int32_t beta;
+    int64_t nodes;
+    const Move* pv;   // ended by NoMove
+};
+
+// Whole lines, without their line feed.
+std::string pvLineText(const PvLine& line);
+std::string currentMoveLineText(Move move, int32_t number);
+std::string bestMoveLineText(Move move);
+
+// Writes the text and a line feed in one call to standard output, then flushes.
+void writeLine(const std::string& text);
+
+void writePvLine(const PvLine& line);
+void writeCurrentMoveLine(Move move, int32_t number);
+void writeBestMoveLine(Move move);
+
+}  // namespace orvath

@@ -1,0 +1,93 @@
+// The "position" command. The board code trusts its callers, so a FEN text is first set up on
+// a scratch board and checked; only a position the generators can work on reaches the game board.
+#include "engine/position_command.h"
+
+#include <string>
+
+#include "board/bitboard.h"
+#include "engine/move_text.h"
+
+namespace orvath {
+
+BoardState positionStateRing[PositionStateRingSize];
+
+namespace {
+
+// Each kind of piece has this many slots in the board's piece lists.
+constexpr int PieceListSlots = sizeof(Board::pieceSquares[0]) / sizeof(Board::pieceSquares[0][0]);
+
+int ringCursor = 0;
+
+bool hasOneKingEach(const Board& board) {
+    for (const Colour colour : {White, Black}) {
+        const Bitboard kings = board.piecesOf(colour, King);
+        if (board.pieceCounts[makePiece(colour, King)] != 1 || kings == 0 || moreThanOne(kings))
+            return false;
+    }
+    return true;
+}
+
+// Every pawn may still promote to any piece, and the piece lists must hold the result.
+bool promotionsFitThePieceLists(const Board& board) {
+    for (const Colour colour : {White, Black}) {
+        const int pawns = board.pieceCounts[makePiece(colour, Pawn)];
+        for (PieceType type = Knight; type <= Queen; ++type)
+            if (board.pieceCounts[makePiece(colour, type)] + pawns > PieceListSlots)
+                return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int positionStateCursor() { return ringCursor; }
+
+bool isPlayablePosition(const Board& board) {
+    if (!hasOneKingEach(board))
+        return false;
+    if ((board.piecesOfType(Pawn) & (rankMask[0] | rankMask[7])) != 0)
+        return false;
+    if (!promotionsFitThePieceLists(board))
+        return false;
+    const Colour mover = board.sideToMove;
+    const Bitboard waitingKingAttackers = board.attackersOfSquare(board.kingSquare(mover ^ 1), board.occupancy());
+    return (waitingKingAttackers & board.piecesOfColour(mover)) == 0;
+}
+
+void setPosition(Board& board, std::istream& words) {
+    // 1. The position: the start position or the FEN fields up to "moves".
+    std::string word;
+    if (!(words >> word))
+        return;
+    std::string fen;
+    if (word == "startpos") {
+        fen = StartFen;
+        words >> word;  // stands where "moves" belongs, whatever it says
+    } else if (word == "fen") {
+        while (words >> word && word != "moves") {
+            fen += word;
+            fen += ' ';
+        }
+    } else {
+        return;
+    }
+
+    // 2. Set it up, but only once it has proved playable on a board of its own.
+    Board scratch;
+    scratch.setFromFen(fen);
+    if (!isPlayablePosition(scratch))
+        return;
+    board.setFromFen(fen);
+
+    // 3. The moves, up to the first word that is not a legal move here.
+    while (words >> word) {
+        const Move move = textToMove(board, word);
+        if (move == NoMove)
+            return;
+        const CheckInfo checkInfo(board);
+        board.makeMove(move, positionStateRing[ringCursor], checkInfo, board.givesCheck(move, checkInfo));
+        ringCursor = ringCursor + 1 == PositionStateRingSize ? 0 : ringCursor + 1;
+    }
+}
+
+}  // namespace orvath

@@ -1,0 +1,26 @@
+// The "position" command: sets the game board up from the start position or a FEN text and
+// plays the listed moves on it.
+#pragma once
+
+#include <istream>
+
+#include "board/board.h"
+
+namespace orvath {
+
+// The state records of the moves that "position" makes. They are reused round the ring across
+// commands and the cursor is never reset, so a state more than 101 moves back is overwritten.
+constexpr int PositionStateRingSize = 102;
+extern BoardState positionStateRing[PositionStateRingSize];
+int positionStateCursor();
+
+// Whether the generators and the search can work on the position: one king of each colour,
+// no pawn on the first or last rank, the side not to move not in check, and no more pieces of
+// a kind than the piece lists hold, counting every pawn as a possible promotion to that kind.
+bool isPlayablePosition(const Board& board);
+
+// Reads "startpos [word] moves..." or "fen <fields> [moves ...]" from the rest of the line.
+// Any other first word, or a position that is not playable, leaves the board as it was.
+void setPosition(Board& board, std::istream& words);
+
+}  // namespace orvath

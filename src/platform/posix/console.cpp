@@ -1,0 +1,49 @@
+// Standard streams on POSIX: unbuffered output, the engine's own input buffer over fd 0, and
+// a non-blocking test for waiting input that works for pipes, terminals and files alike.
+#include <errno.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "platform/input_buffer.h"
+#include "platform/platform.h"
+
+namespace orvath::platform {
+
+namespace {
+
+InputBuffer standardInput;
+
+long readStandardInput(char* buffer, std::size_t size) {
+    while (true) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, size);
+        if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+    }
+}
+
+}  // namespace
+
+// Stdio unbuffered, and the C++ objects kept synchronised with it so they add no buffer of
+// their own: a line written as one string still leaves in one write(2).
+void makeStandardStreamsUnbuffered() {
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::ios::sync_with_stdio(true);
+    std::cout.setf(std::ios::unitbuf);
+}
+
+bool readLine(std::string& line) { return standardInput.readLine(line, readStandardInput); }
+
+// A hang-up, an error or an invalid descriptor count as input, so that the following read
+// sees the end of input and the search can stop.
+bool inputWaiting() {
+    if (standardInput.hasUnread()) return true;
+    pollfd request{STDIN_FILENO, POLLIN, 0};
+    const int ready = ::poll(&request, 1, 0);
+    if (ready < 0) return true;
+    return ready > 0 && (request.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+}  // namespace orvath::platform

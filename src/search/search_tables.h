@@ -1,0 +1,69 @@
+// The search's start-up tables (late-move reductions, futility margins, move-count limits),
+// the quiet-move evaluation swings, and two tests that relate a move to a null-move threat.
+#pragma once
+
+#include <cstdint>
+
+#include "board/board.h"
+
+namespace orvath {
+
+// Rows of the reduction table.
+constexpr int ReductionNonPv = 0;
+constexpr int ReductionPv = 1;
+
+constexpr int ReductionDepthCap = 63;  // plies
+constexpr int MoveNumberCap = 63;
+constexpr int FutilityDepthLimit = 14;  // half-plies; from here on futility pruning never fires
+constexpr int FutilityOff = 60002;      // above every score
+constexpr int LateMoveDepthLimit = 32;  // half-plies; from here on no move is pruned by count
+constexpr int LateMoveNoLimit = 256;
+
+// Built by initSearchTables, read-only afterwards.
+extern int8_t reductionTable[2][64][64];  // [kind][depth in plies][move number], half-plies
+extern int32_t pruneMarginTable[16][64];  // [depth in half-plies][move number]
+extern int32_t lateMoveLimitTable[32];    // [depth in half-plies]
+
+// [piece code][destination]: the largest recent evaluation swing of a quiet move, for the
+// mover. Zeroed at every search start.
+extern int32_t quietGain[16][64];
+
+void initSearchTables();
+
+constexpr int clampIndex(int value, int high) { return value < 0 ? 0 : (value > high ? high : value); }
+
+// Reduction in half-plies of the move numbered `moveCount` at `depth` half-plies.
+inline int lateMoveReduction(int kind, int depth, int moveCount) {
+    const int row = kind == ReductionPv ? ReductionPv : ReductionNonPv;
+    return reductionTable[row][clampIndex(depth / 2, ReductionDepthCap)][clampIndex(moveCount, MoveNumberCap)];
+}
+
+// Futility margin; depths below one half-ply (a reduced depth can be) use the first row.
+inline int pruneMargin(int depth, int moveCount) {
+    if (depth >= FutilityDepthLimit)
+        return FutilityOff;
+    return pruneMarginTable[depth < 1 ? 1 : depth][clampIndex(moveCount, MoveNumberCap)];
+}
+
+// Number of moves after which quiet moves are pruned.
+inline int lateMoveLimit(int depth) {
+    if (depth >= LateMoveDepthLimit)
+        return LateMoveNoLimit;
+    return lateMoveLimitTable[depth < 0 ? 0 : depth];
+}
+
+void clearQuietGain();
+
+// Learns from the evaluation swing of the quiet move `previousMove` that led to this node:
+// `before` is the evaluation before it (the mover's view), `after` the one after it (the
+// opponent's view).
+void updateQuietGain(Move previousMove, int before, int after, const Board& board);
+
+// Whether the null-move refutation `threat` was made possible by `previous`, the move that
+// led to this node.
+bool movesConnected(const Board& board, Move previous, Move threat);
+
+// Whether `move` answers the null-move threat `threat`.
+bool threatDefended(const Board& board, Move move, Move threat);
+
+}  // namespace orvath
