@@ -246,6 +246,16 @@ TEST_F(MoveGeneration, KingUncoveringCheckStaysOffTheEnemyKingsLines) {
 }
 
 // Properties checked at every position of deterministic random games from varied starts.
+TEST_F(MoveGeneration, CastlingRookMayNotHideAnEnemySliderFromTheKing) {
+    // The b1 rook castles queen side; once it leaves b1 the a1 rook would attack the king on c1.
+    setUp("4k3/8/8/8/8/8/8/rRK5 w B - 0 1");
+    ASSERT_EQ(board.state().castlingRights, WhiteQueenSide);
+    MoveEntry list[MaxMoves];
+    const MoveEntry* end = generateQuiets(board, list);
+    for (const MoveEntry* entry = list; entry != end; ++entry)
+        EXPECT_NE(moveKind(static_cast<Move>(entry->move)), KindCastling);
+}
+
 class MoveGenerationProperties : public MoveGeneration {
 protected:
     static constexpr int GamesPerStart = 6;

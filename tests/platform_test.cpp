@@ -137,21 +137,23 @@ TEST(LockAndThread, ThreadRunsItsFunctionAndJoinWaitsForIt) {
 TEST(Clock, AdvancesWithTheWallClock) {
     const int32_t before = platform::nowMs();
     std::this_thread::sleep_for(60ms);
-    const int32_t elapsed = platform::msBetween(before, platform::nowMs());
+    const int32_t elapsed = platform::millisecondsBetween(before, platform::nowMs());
     EXPECT_GE(elapsed, 50);
     EXPECT_LT(elapsed, 5000);
+    EXPECT_GE(platform::millisecondsSince(before), elapsed);
 
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-    const auto expected = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
+    const auto expected =
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
     const int32_t wrapped = static_cast<int32_t>(static_cast<uint32_t>(expected));
-    EXPECT_LT(std::abs(platform::msBetween(wrapped, platform::nowMs())), 1000);
+    EXPECT_LT(std::abs(platform::millisecondsBetween(wrapped, platform::nowMs())), 1000);
 }
 
 TEST(Clock, DifferencesSurviveTheWrap) {
-    EXPECT_EQ(platform::msBetween(INT32_MAX, INT32_MIN), 1);
-    EXPECT_EQ(platform::msBetween(INT32_MAX - 9, INT32_MIN + 10), 20);
-    EXPECT_EQ(platform::msBetween(-5, 10), 15);
-    EXPECT_EQ(platform::msBetween(100, 40), -60);
+    EXPECT_EQ(platform::millisecondsBetween(INT32_MAX, INT32_MIN), 1);
+    EXPECT_EQ(platform::millisecondsBetween(INT32_MAX - 9, INT32_MIN + 10), 20);
+    EXPECT_EQ(platform::millisecondsBetween(-5, 10), 15);
+    EXPECT_EQ(platform::millisecondsBetween(100, 40), -60);
 }
 
 // Puts a pipe in place of standard input for one test and restores the real one afterwards.

@@ -18,8 +18,12 @@ constexpr auto ExitTimeout = 10s;
 constexpr auto SilenceTimeout = 300ms;
 
 std::vector<std::string> expectedUciReply() {
-    return {std::string("id name ") + engineName,
-            std::string("id author ") + engineAuthor,
+    std::string idName = "id name ";
+    idName += engineName;
+    std::string idAuthor = "id author ";
+    idAuthor += engineAuthor;
+    return {idName,
+            idAuthor,
             "option name Hash type spin default 32 min 4 max 2048",
             "option name Clear Hash type button",
             "option name MultiPV type spin default 1 min 1 max 500",

@@ -10,9 +10,9 @@ namespace orvath {
 
 namespace {
 
-constexpr int PawnPush = 8;              // one rank forward for white; black goes the other way
-constexpr int DoubleStepDistance = 16;   // origin XOR destination of a pawn's double step
-constexpr int32_t AllRightsKept = 15;    // a keep mask that removes no castling right
+constexpr int PawnPush = 8;             // one rank forward for white; black goes the other way
+constexpr int DoubleStepDistance = 16;  // origin XOR destination of a pawn's double step
+constexpr int32_t AllRightsKept = 15;   // a keep mask that removes no castling right
 
 // Where castling puts the king and the rook: the g and f files when the rook stands above the
 // king, the c and d files otherwise. Either destination may equal either origin.
@@ -23,8 +23,7 @@ struct CastlingDestinations {
 
 CastlingDestinations castlingDestinations(Colour us, Square kingFrom, Square rookFrom) {
     const Square base = us == White ? A1 : A8;
-    if (rookFrom > kingFrom)
-        return {base + 6, base + 5};
+    if (rookFrom > kingFrom) return {base + 6, base + 5};
     return {base + 2, base + 3};
 }
 
@@ -114,7 +113,8 @@ void makeCastlingMove(Board& board, Move move, BoardState& state) {
 
     state.fiftyMoveCounter = 0;
     // The rook may check along the king's old rank or file: no check squares cover that.
-    state.checkingPieces = board.attackersOfSquare(board.kingSquare(them), board.occupancy()) & board.colourBitboards[us];
+    state.checkingPieces =
+        board.attackersOfSquare(board.kingSquare(them), board.occupancy()) & board.colourBitboards[us];
 
     board.sideToMove = them;
     passTempo(state.placementScore, them);
@@ -148,42 +148,39 @@ bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
     const PieceType type = typeOf(squares[from]);
     const Square enemyKing = kingSquare(us ^ 1);
 
-    if (checkInfo.checkSquares[type] & squareMask[to])
-        return true;
+    if (checkInfo.checkSquares[type] & squareMask[to]) return true;
 
     if (checkInfo.discoverers & squareMask[from]) {
-        if (type != Pawn && type != King)
-            return true;
+        if (type != Pawn && type != King) return true;
         // A pawn or king uncovers the line unless it stays on it.
         const Bitboard line = betweenMask[to][enemyKing] | betweenMask[from][enemyKing] | betweenMask[from][to];
-        if (!(line & (squareMask[enemyKing] | squareMask[from] | squareMask[to])))
-            return true;
+        if (!(line & (squareMask[enemyKing] | squareMask[from] | squareMask[to]))) return true;
     }
 
     switch (moveKind(move)) {
-    case KindNormal:
-        return false;
+        case KindNormal:
+            return false;
 
-    case KindPromotion: {
-        const Bitboard occupied = occupancy() & squareClearMask[from];
-        return (pieceAttacksFrom(makePiece(us, promotionType(move)), to, occupied) & squareMask[enemyKing]) != 0;
-    }
+        case KindPromotion: {
+            const Bitboard occupied = occupancy() & squareClearMask[from];
+            return (pieceAttacksFrom(makePiece(us, promotionType(move)), to, occupied) & squareMask[enemyKing]) != 0;
+        }
 
-    case KindEnPassant: {
-        // Both pawns leave the origin's rank: that can open a rank or a diagonal onto the king.
-        const Square victim = makeSquare(fileOf(to), rankOf(from));
-        const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[victim]) | squareMask[to];
-        const Bitboard ownRooks = piecesOf(us, Rook) | piecesOf(us, Queen);
-        const Bitboard ownBishops = piecesOf(us, Bishop) | piecesOf(us, Queen);
-        return (rookAttacks(enemyKing, occupied) & ownRooks) || (bishopAttacks(enemyKing, occupied) & ownBishops);
-    }
+        case KindEnPassant: {
+            // Both pawns leave the origin's rank: that can open a rank or a diagonal onto the king.
+            const Square victim = makeSquare(fileOf(to), rankOf(from));
+            const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[victim]) | squareMask[to];
+            const Bitboard ownRooks = piecesOf(us, Rook) | piecesOf(us, Queen);
+            const Bitboard ownBishops = piecesOf(us, Bishop) | piecesOf(us, Queen);
+            return (rookAttacks(enemyKing, occupied) & ownRooks) || (bishopAttacks(enemyKing, occupied) & ownBishops);
+        }
 
-    default: {
-        const CastlingDestinations dest = castlingDestinations(us, from, to);
-        const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[to]) | squareMask[dest.king] |
-                                  squareMask[dest.rook];
-        return (rookAttacks(dest.rook, occupied) & squareMask[enemyKing]) != 0;
-    }
+        default: {
+            const CastlingDestinations dest = castlingDestinations(us, from, to);
+            const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[to]) |
+                                      squareMask[dest.king] | squareMask[dest.rook];
+            return (rookAttacks(dest.rook, occupied) & squareMask[enemyKing]) != 0;
+        }
     }
 }
 
@@ -323,8 +320,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         if (kind != KindNormal) {
             state.checkingPieces = attackersOfSquare(enemyKing, occupancy()) & colourBitboards[us];
         } else {
-            if (checkInfo.checkSquares[type] & squareMask[to])
-                state.checkingPieces = squareMask[to];
+            if (checkInfo.checkSquares[type] & squareMask[to]) state.checkingPieces = squareMask[to];
             if (checkInfo.discoverers & squareMask[from]) {
                 if (type != Rook)
                     state.checkingPieces |=
@@ -414,8 +410,7 @@ void Board::makeNullMove(BoardState& backup) {
     backup.pliesSinceNull = state.pliesSinceNull;
     state.previousState = &backup;
 
-    if (state.enPassantSquare != NoSquare)
-        state.positionHash ^= enPassantHash[state.enPassantSquare];
+    if (state.enPassantSquare != NoSquare) state.positionHash ^= enPassantHash[state.enPassantSquare];
     state.positionHash ^= blackToMoveHash;
     prefetchBucket(state.positionHash);
 

@@ -207,9 +207,13 @@ MoveEntry* generateCastling(const Board& board, Colour us, MoveEntry* out) {
             continue;
         const Square low = kingFrom < kingTo ? kingFrom : kingTo;
         const Square high = kingFrom < kingTo ? kingTo : kingFrom;
+        // The king's squares are seen without the castling rook: a rook that leaves the back
+        // rank's line may uncover an enemy slider behind it (possible only when the rights name
+        // an inner rook by its file; a corner rook never hides anything).
+        const Bitboard occupiedWithoutRook = occupied & ~squareMask[rookFrom];
         bool attacked = false;
         for (Square s = low; s <= high && !attacked; ++s)
-            attacked = (board.attackersOfSquare(s, occupied) & enemies) != 0;
+            attacked = (board.attackersOfSquare(s, occupiedWithoutRook) & enemies) != 0;
         if (attacked || !pathIsClear(board, rookFrom, rookTo, kingFrom, rookFrom))
             continue;
         out = emit(out, encodeMove(kingFrom, rookFrom, KindCastling));

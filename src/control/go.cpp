@@ -1,6 +1,8 @@
 #include "control/go.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <string>
 
 #include "control/deepening.h"
@@ -34,6 +36,11 @@ bool readInteger(std::istream& words, int32_t& value) {
 }
 
 }  // namespace
+
+int gamePlyOf(const Board& board) {
+    const int64_t ply = int64_t{board.gamePly} + board.state().pliesSinceNull;
+    return static_cast<int>(std::min<int64_t>(ply, INT32_MAX));
+}
 
 SearchLimits parseGoLimits(const Board& board, std::istream& words) {
     SearchLimits limits;
@@ -73,7 +80,7 @@ bool startSearch(Board& board, const SearchLimits& limits) {
     pollCounter = 0;
     searchStartTime = platform::nowMs();
     searchLimits = limits;
-    initTimeBudget(searchLimits, board.gamePly);
+    initTimeBudget(searchLimits, gamePlyOf(board));
     pollInterval = pollIntervalFor(searchLimits);
     pollFunction = pollSearch;
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
@@ -86,6 +93,7 @@ bool startSearch(Board& board, const SearchLimits& limits) {
         hashTable.clear();
     }
     multiPvCount = multiPv;
+    wakeActiveThreads();
 
     const Move bestMove = iterativeDeepening(board);
     restoreThreadsAfterSearch();

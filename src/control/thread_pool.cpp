@@ -38,6 +38,8 @@ void workerLoop(void* argument) {
 ThreadPool& threadPool() { return *pool; }
 
 void initThreadPool() {
+    // A second start would drop running workers' slots from under them.
+    exitThreadPool();
     pool = std::make_unique<ThreadPool>();
     ThreadPool& p = *pool;
     p.slots[0].searching = true;
@@ -53,10 +55,17 @@ void initThreadPool() {
 }
 
 void prepareThreadsForSearch() {
+    if (!pool)
+        return;
     ThreadPool& p = *pool;
     p.threadCount = ActiveThreadCount;
     setInactiveFlags(p);
-    for (SearchThread& slot : p.slots) {
+}
+
+void wakeActiveThreads() {
+    if (!pool)
+        return;
+    for (SearchThread& slot : pool->slots) {
         if (slot.inactive)
             continue;
         slot.lock.lock();
@@ -66,6 +75,8 @@ void prepareThreadsForSearch() {
 }
 
 void restoreThreadsAfterSearch() {
+    if (!pool)
+        return;
     ThreadPool& p = *pool;
     p.threadCount = ActiveThreadCount;
     setInactiveFlags(p);

@@ -32,8 +32,10 @@ ThreadPool& threadPool();
 void initThreadPool();
 void exitThreadPool();
 
-// Around every search: one active thread, the main one; the active slots' events are set.
+// Around every search: one active thread, the main one. Between the two, once the search is
+// set up, the active slots' events are set. All three do nothing while no pool is running.
 void prepareThreadsForSearch();
+void wakeActiveThreads();
 void restoreThreadsAfterSearch();
 
 // Threads of the pool still running (the workers that have not ended); for tests.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
-#include <string_view>
 
 #include "engine/output.h"
 #include "platform/platform.h"
@@ -26,14 +25,6 @@ constexpr int32_t MediumTimeLimit = 5000;
 constexpr int32_t ShortTimeInterval = 1000;
 constexpr int32_t MediumTimeInterval = 5000;
 constexpr int32_t LongTimeInterval = 30000;
-
-// A line read during a search, compared without the carriage return of a CR LF line end.
-std::string_view commandOf(const std::string& line) {
-    std::string_view text = line;
-    if (!text.empty() && text.back() == '\r')
-        text.remove_suffix(1);
-    return text;
-}
 
 int32_t clampToInt32(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
@@ -101,11 +92,12 @@ void pollSearch(Board&) {
 
     if (platform::inputWaiting()) {
         std::string line;
-        if (!platform::readLine(line) || commandOf(line) == "quit") {
+        // The line reader already drops the carriage return of a CR LF line end.
+        if (!platform::readLine(line) || line == "quit") {
             searchSignals.stop = searchSignals.quit = true;
             return;
         }
-        if (commandOf(line) == "stop")
+        if (line == "stop")
             searchSignals.stop = true;
         // "ponderhit" changes nothing; every other line is consumed without effect.
     }
@@ -127,10 +119,9 @@ void waitForStop() {
             searchSignals.quit = true;
             return;
         }
-        const std::string_view command = commandOf(line);
-        if (command == "ponderhit" || command == "stop")
+        if (line == "ponderhit" || line == "stop")
             return;
-        if (command == "quit") {
+        if (line == "quit") {
             searchSignals.quit = true;
             return;
         }

@@ -12,12 +12,8 @@ constexpr int32_t MateScore = 30000;
 constexpr int32_t MateThreshold = 29800;  // scores this far from 0 are written as mates
 constexpr int32_t PawnValue = 198;        // a midgame pawn, the unit of centipawn scores
 
+// The search start sets it before the first line of a search is written.
 int32_t searchStartTime = 0;
-
-// Both readings wrap at 32 bits, so the difference is taken in unsigned arithmetic.
-int32_t elapsedSinceSearchStart() {
-    return static_cast<int32_t>(static_cast<uint32_t>(platform::nowMs()) - static_cast<uint32_t>(searchStartTime));
-}
 
 // A mate p plies from the root scores 30000 - p (or p - 30000 when mated); the text counts
 // moves instead: (p + 1) / 2 for a win, -p / 2 for a loss.
@@ -36,7 +32,7 @@ std::string scoreText(int32_t v, int32_t alpha, int32_t beta) {
     return text;
 }
 
-std::string nodesText(int64_t nodes) { return nodesText(nodes, elapsedSinceSearchStart()); }
+std::string nodesText(int64_t nodes) { return nodesText(nodes, platform::millisecondsSince(searchStartTime)); }
 
 // The product goes through unsigned arithmetic: a node count that large cannot happen, but
 // it must not be undefined behaviour either. The rate is then narrowed to 32 bits as written.

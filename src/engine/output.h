@@ -13,14 +13,11 @@ namespace orvath {
 // Clock reading (platform::nowMs) at the start of the current search; the search start sets it.
 extern int32_t searchStartTime;
 
-// Milliseconds since searchStartTime, in wrapping 32-bit arithmetic.
-int32_t elapsedSinceSearchStart();
-
 // Text builders: each begins with a blank and ends without one (pvText excepted).
 
 // " score cp N" or " score mate N", then " lowerbound" (v >= beta) or " upperbound" (v <= alpha).
 std::string scoreText(int32_t v, int32_t alpha, int32_t beta);
-// " nodes N nps N", with the elapsed time read from the clock.
+// " nodes N nps N", with the time since searchStartTime read from the clock.
 std::string nodesText(int64_t nodes);
 // The same for a given elapsed time; nps is 0 when no time has passed.
 std::string nodesText(int64_t nodes, int32_t elapsed);

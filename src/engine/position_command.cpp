@@ -2,6 +2,7 @@
 // a scratch board and checked; only a position the generators can work on reaches the game board.
 #include "engine/position_command.h"
 
+#include <bit>
 #include <string>
 
 #include "board/bitboard.h"
@@ -28,6 +29,8 @@ bool hasOneKingEach(const Board& board) {
 }
 
 // Every pawn may still promote to any piece, and the piece lists must hold the result.
+constexpr int MaxArmySize = 16;
+
 bool promotionsFitThePieceLists(const Board& board) {
     for (const Colour colour : {White, Black}) {
         const int pawns = board.pieceCounts[makePiece(colour, Pawn)];
@@ -49,6 +52,10 @@ bool isPlayablePosition(const Board& board) {
         return false;
     if (!promotionsFitThePieceLists(board))
         return false;
+    // More than a full army would let the generators outgrow their fixed move lists.
+    for (const Colour colour : {White, Black})
+        if (std::popcount(board.piecesOfColour(colour)) > MaxArmySize)
+            return false;
     const Colour mover = board.sideToMove;
     const Bitboard waitingKingAttackers = board.attackersOfSquare(board.kingSquare(mover ^ 1), board.occupancy());
     return (waitingKingAttackers & board.piecesOfColour(mover)) == 0;
@@ -86,6 +93,8 @@ void setPosition(Board& board, std::istream& words) {
             return;
         const CheckInfo checkInfo(board);
         board.makeMove(move, positionStateRing[ringCursor], checkInfo, board.givesCheck(move, checkInfo));
+        // The time allocation reads the game's ply: the FEN's move number plus the moves played.
+        ++board.gamePly;
         ringCursor = ringCursor + 1 == PositionStateRingSize ? 0 : ringCursor + 1;
     }
 }

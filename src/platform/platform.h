@@ -33,11 +33,6 @@ inline int32_t millisecondsBetween(int32_t earlier, int32_t later) {
 // Milliseconds from a clock reading until now.
 inline int32_t millisecondsSince(int32_t earlier) { return millisecondsBetween(earlier, nowMs()); }
 
-// Milliseconds from one nowMs() reading to a later one, correct across the clock's wrap.
-constexpr int32_t msBetween(int32_t earlier, int32_t later) {
-    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
-}
-
 // Mutual-exclusion lock.
 class Lock {
 public:

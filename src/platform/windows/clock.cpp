@@ -5,7 +5,7 @@
 
 namespace orvath::platform {
 
-constexpr uint64_t TicksPerMs = 10000;                // file time counts 100 ns ticks
+constexpr uint64_t TicksPerMs = 10000;                   // file time counts 100 ns ticks
 constexpr uint64_t UnixEpochTicks = 116444736000000000;  // 1970-01-01 in ticks since 1601
 
 // Seconds since 1970 and the millisecond part of the system time, as seconds x 1000 + ms.

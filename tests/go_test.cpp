@@ -1,0 +1,190 @@
+// The "go" command: reading its limits, and the search start around one whole search.
+#include "control/go.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "board/board.h"
+#include "engine/options.h"
+#include "engine/position_command.h"
+#include "search/hash_table.h"
+#include "search/root_list.h"
+#include "search/search_tables.h"
+#include "test_support.h"
+
+namespace orvath {
+namespace {
+
+constexpr std::string_view BlackToMoveFen = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1";
+
+std::unique_ptr<Board> boardFrom(std::string_view fen) {
+    initTables();
+    auto board = std::make_unique<Board>();
+    board->setFromFen(fen);
+    return board;
+}
+
+SearchLimits parse(std::string_view fen, const std::string& line) {
+    const auto board = boardFrom(fen);
+    std::istringstream words(line);
+    return parseGoLimits(*board, words);
+}
+
+void expectNoLimits(const SearchLimits& limits) {
+    EXPECT_EQ(limits.time, 0);
+    EXPECT_EQ(limits.increment, 0);
+    EXPECT_EQ(limits.movesToGo, 0);
+    EXPECT_EQ(limits.moveTime, 0);
+    EXPECT_EQ(limits.depth, 0);
+    EXPECT_EQ(limits.infinite, 0);
+}
+
+TEST(GoLimits, ClockOfTheSideToMove) {
+    const std::string line = "wtime 1000 btime 2000 winc 10 binc 20 movestogo 7";
+    const SearchLimits white = parse(StartFen, line);
+    EXPECT_EQ(white.time, 1000);
+    EXPECT_EQ(white.increment, 10);
+    EXPECT_EQ(white.movesToGo, 7);
+    const SearchLimits black = parse(BlackToMoveFen, line);
+    EXPECT_EQ(black.time, 2000);
+    EXPECT_EQ(black.increment, 20);
+    EXPECT_EQ(black.movesToGo, 7);
+}
+
+TEST(GoLimits, NothingGivenMeansNoLimit) {
+    expectNoLimits(parse(StartFen, ""));
+    expectNoLimits(parse(StartFen, "   "));
+    expectNoLimits(parse(StartFen, "btime 500 binc 5"));
+}
+
+TEST(GoLimits, OtherWordsAreSkippedOneTokenAtATime) {
+    EXPECT_EQ(parse(StartFen, "ponder wtime 300").time, 300);
+    const SearchLimits nodes = parse(StartFen, "nodes 5000 depth 4");
+    EXPECT_EQ(nodes.depth, 4);
+    EXPECT_EQ(nodes.time, 0);
+    EXPECT_EQ(parse(StartFen, "searchmoves e2e4 d2d4 movetime 250").moveTime, 250);
+    EXPECT_EQ(parse(StartFen, "mate 3 depth 2").depth, 2);
+    // Keywords are compared exactly.
+    expectNoLimits(parse(StartFen, "Depth 5 WTIME 100 depth5 movetime_ 3"));
+}
+
+TEST(GoLimits, UnreadableValueEndsTheLine) {
+    const SearchLimits limits = parse(StartFen, "movetime abc wtime 500");
+    EXPECT_EQ(limits.moveTime, 0);
+    EXPECT_EQ(limits.time, 0);
+    const SearchLimits kept = parse(StartFen, "depth 5 depth x depth 9 wtime 100");
+    EXPECT_EQ(kept.depth, 5);
+    EXPECT_EQ(kept.time, 0);
+    EXPECT_EQ(parse(StartFen, "wtime 99999999999 depth 3").depth, 0);
+    EXPECT_EQ(parse(StartFen, "wtime 100 depth").time, 100);
+}
+
+TEST(GoLimits, RepeatedKeywordTakesTheLastValue) {
+    EXPECT_EQ(parse(StartFen, "depth 3 depth 7").depth, 7);
+    EXPECT_EQ(parse(StartFen, "wtime 100 wtime 200").time, 200);
+}
+
+TEST(GoLimits, InfiniteAndSignedValues) {
+    const SearchLimits limits = parse(StartFen, "infinite depth 3");
+    EXPECT_EQ(limits.infinite, 1);
+    EXPECT_EQ(limits.depth, 3);
+    EXPECT_EQ(parse(StartFen, "movestogo -3").movesToGo, -3);
+    EXPECT_EQ(parse(StartFen, "wtime -50").time, -50);
+}
+
+TEST(GoGamePly, CountsTheMovesPlayedSinceTheSetUp) {
+    auto board = boardFrom(StartFen);
+    EXPECT_EQ(gamePlyOf(*board), 0);
+    std::istringstream words("startpos moves e2e4 e7e5 g1f3 b8c6 f1b5");
+    setPosition(*board, words);
+    EXPECT_EQ(gamePlyOf(*board), 5);
+    board->setFromFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 2 31");
+    EXPECT_EQ(gamePlyOf(*board), 61);
+}
+
+class SearchStartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        initTables();
+        initSearchTables();
+        resetOptionsToDefaults();
+    }
+    void TearDown() override {
+        resetOptionsToDefaults();
+        pollFunction = nullptr;
+    }
+
+    // Runs one search and returns everything it wrote.
+    std::string search(Board& board, const SearchLimits& limits, bool& goOn) {
+        testing::internal::CaptureStdout();
+        goOn = startSearch(board, limits);
+        return testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST_F(SearchStartTest, DepthLimitedSearchEndsWithOneBestMoveLine) {
+    auto board = boardFrom("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    SearchLimits limits;
+    limits.depth = 2;
+    bool goOn = false;
+    const std::string output = search(*board, limits, goOn);
+    EXPECT_TRUE(goOn);
+    EXPECT_NE(output.find("info multipv 1 depth 2 "), std::string::npos) << output;
+    EXPECT_EQ(output.find("depth 3"), std::string::npos) << output;
+    const std::string last = "\nbestmove a1a8\n";
+    ASSERT_GE(output.size(), last.size());
+    EXPECT_EQ(output.substr(output.size() - last.size()), last) << output;
+    EXPECT_EQ(output.find("bestmove"), output.rfind("bestmove"));
+}
+
+TEST_F(SearchStartTest, NoLegalMoveAnswersA1A1WithoutInfo) {
+    auto board = boardFrom("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3");
+    SearchLimits limits;
+    limits.depth = 3;
+    bool goOn = false;
+    EXPECT_EQ(search(*board, limits, goOn), "bestmove a1a1\n");
+    EXPECT_TRUE(goOn);
+}
+
+TEST_F(SearchStartTest, ReadsTheOptionsAndReleasesClearHash) {
+    std::istringstream set1("name MultiPV value 3");
+    setOption(set1);
+    std::istringstream set2("name Clear Hash");
+    setOption(set2);
+    ASSERT_EQ(engineOption(ClearHashOptionName).currentValue, "true");
+
+    auto board = boardFrom(StartFen);
+    SearchLimits limits;
+    limits.depth = 1;
+    bool goOn = false;
+    const std::string output = search(*board, limits, goOn);
+    EXPECT_EQ(engineOption(ClearHashOptionName).currentValue, "false");
+    EXPECT_EQ(multiPvCount, 3);
+    EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(32));
+    EXPECT_NE(output.find("info multipv 3 depth 1 "), std::string::npos) << output;
+    EXPECT_EQ(output.find("info multipv 4"), std::string::npos) << output;
+}
+
+TEST_F(SearchStartTest, ClearHashEmptiesTheTableBeforeTheSearch) {
+    auto board = boardFrom(StartFen);
+    SearchLimits limits;
+    limits.depth = 1;
+    bool goOn = false;
+    search(*board, limits, goOn);
+    // A depth-1 search stores the root; a stale exact entry planted there would survive
+    // the next search only if the table were not cleared first.
+    const uint64_t key = 0x123456789abcdef0ull;
+    hashTable.store(key, 77, BoundExact, 40, NoMove, 0, 0);
+    ASSERT_NE(hashTable.probe(key), nullptr);
+    std::istringstream set("name Clear Hash");
+    setOption(set);
+    search(*board, limits, goOn);
+    EXPECT_EQ(hashTable.probe(key), nullptr);
+}
+
+}  // namespace
+}  // namespace orvath
