@@ -96,14 +96,15 @@ TEST(GoLimits, InfiniteAndSignedValues) {
     EXPECT_EQ(parse(StartFen, "wtime -50").time, -50);
 }
 
+// The time budget reads the board's game ply: the FEN's move number plus the moves played.
 TEST(GoGamePly, CountsTheMovesPlayedSinceTheSetUp) {
     auto board = boardFrom(StartFen);
-    EXPECT_EQ(gamePlyOf(*board), 0);
     std::istringstream words("startpos moves e2e4 e7e5 g1f3 b8c6 f1b5");
     setPosition(*board, words);
-    EXPECT_EQ(gamePlyOf(*board), 5);
-    board->setFromFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 2 31");
-    EXPECT_EQ(gamePlyOf(*board), 61);
+    EXPECT_EQ(board->gamePly, 5);
+    std::istringstream fen("fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 2 31 moves a7a6");
+    setPosition(*board, fen);
+    EXPECT_EQ(board->gamePly, 62);
 }
 
 class SearchStartTest : public ::testing::Test {

@@ -62,16 +62,20 @@ TEST(TimeBudget, HugeClockValuesWrapWithoutOverflow) {
     const TimeBudget budget = computeTimeBudget(clockLimits(INT32_MAX, INT32_MAX, 0), 0);
     EXPECT_EQ(budget.optimumTime, 20);
     EXPECT_EQ(budget.maximumTime, 20);
+    // One move to go: the whole time less 270 ms, rounded to single precision, plus 20.
     const TimeBudget single = computeTimeBudget(clockLimits(INT32_MAX, 0, 1), 0);
-    EXPECT_EQ(single.maximumTime, INT32_MAX);
-    EXPECT_EQ(single.optimumTime, INT32_MAX);
+    EXPECT_EQ(single.maximumTime, 2147483412);
+    EXPECT_EQ(single.optimumTime, 2147483412);
 }
 
 TEST(TimeShare, OneMoveTakesAllOfIt) {
-    for (int32_t remaining : {0, 1, 730, 59730, 16777217}) {
+    for (int32_t remaining : {0, 1, 730, 59730, 16777216}) {
         EXPECT_EQ(timeShare(TimeShareVariant::Optimum, remaining, 1, 0), remaining);
         EXPECT_EQ(timeShare(TimeShareVariant::Maximum, remaining, 1, 37), remaining);
     }
+    // The time itself becomes a single-precision number first.
+    EXPECT_EQ(timeShare(TimeShareVariant::Optimum, 16777217, 1, 0), 16777216);
+    EXPECT_EQ(timeShare(TimeShareVariant::Optimum, 2147483377, 1, 0), 2147483392);
 }
 
 TEST(TimeShare, TwoMoves) {

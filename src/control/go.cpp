@@ -1,8 +1,6 @@
 #include "control/go.h"
 
-#include <algorithm>
 #include <charconv>
-#include <cstdint>
 #include <string>
 
 #include "control/deepening.h"
@@ -36,11 +34,6 @@ bool readInteger(std::istream& words, int32_t& value) {
 }
 
 }  // namespace
-
-int gamePlyOf(const Board& board) {
-    const int64_t ply = int64_t{board.gamePly} + board.state().pliesSinceNull;
-    return static_cast<int>(std::min<int64_t>(ply, INT32_MAX));
-}
 
 SearchLimits parseGoLimits(const Board& board, std::istream& words) {
     SearchLimits limits;
@@ -80,7 +73,8 @@ bool startSearch(Board& board, const SearchLimits& limits) {
     pollCounter = 0;
     searchStartTime = platform::nowMs();
     searchLimits = limits;
-    initTimeBudget(searchLimits, gamePlyOf(board));
+    // The position command keeps the game ply: the FEN's move number plus the moves played.
+    initTimeBudget(searchLimits, board.gamePly);
     pollInterval = pollIntervalFor(searchLimits);
     pollFunction = pollSearch;
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();

@@ -15,10 +15,6 @@ bool handleGo(Board& board, std::istream& words);
 // Parses the words after "go" into limits for the side to move of `board`.
 SearchLimits parseGoLimits(const Board& board, std::istream& words);
 
-// The ply of the game at the board's position: that of the set-up position plus the moves
-// played since, which the board counts in pliesSinceNull (the game board never makes a null move).
-int gamePlyOf(const Board& board);
-
 // Runs one whole search on the main thread and writes "bestmove". Same result as handleGo.
 bool startSearch(Board& board, const SearchLimits& limits);
 

@@ -7,6 +7,7 @@
 
 #include "board/board.h"
 #include "board/flavour.h"
+#include "control/go.h"
 #include "engine/options.h"
 #include "engine/output.h"
 #include "engine/position_command.h"
@@ -15,11 +16,6 @@
 namespace orvath {
 
 namespace {
-
-// Runs a search on the game board and reports whether the loop goes on (false when "quit"
-// arrived during the search). The search control is not part of the program yet, so for
-// now "go" does nothing and the loop goes on.
-bool runGoCommand(Board&, std::istream&) { return true; }
 
 // Identification and option lines, written as one piece so that they leave together.
 std::string uciReply() {
@@ -37,7 +33,7 @@ bool runCommand(Board& board, const std::string& command, std::istream& words) {
     if (command == "quit")
         return false;
     if (command == "go")
-        return runGoCommand(board, words);
+        return handleGo(board, words);  // false when "quit" or the end of input came during the search
     if (command == "ucinewgame")
         board.setFromFen(StartFen);
     else if (command == "isready")
