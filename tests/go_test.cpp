@@ -1,6 +1,4 @@
 // The "go" command: reading its limits, and the search start around one whole search.
-#include "control/go.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +7,7 @@
 #include <string_view>
 
 #include "board/board.h"
+#include "control/go.h"
 #include "engine/options.h"
 #include "engine/position_command.h"
 #include "search/hash_table.h"

@@ -493,6 +493,17 @@ TEST_F(MoveSelectorTest, EqualScoresGoToTheFirstEntryInTheArrayAsSwapsLeftIt) {
     EXPECT_EQ(movesOf(serveAll(quiesce)), (std::vector<Move>{move("d1d8"), move("g3h4"), move("a3b4")}));
 }
 
+TEST_F(MoveSelectorTest, PromotionScoresTheValueOfTheNewPiece) {
+    // b8=Q scores 0 - 1 + 2521, one more than Nxd4 (2521 - 2).
+    constexpr std::string_view fen = "7k/1P6/8/8/3q4/5N2/8/7K w - - 0 1";
+    board.setFromFen(fen);
+    const Move promotion = move("b7b8q");
+    const Move takesQueen = move("f3d4");
+    ASSERT_EQ(generated(board, generateCaptures), (std::vector<Move>{promotion, takesQueen}));
+    MoveSelector selector(board, NoMove, -4, A1);
+    EXPECT_EQ(movesOf(serveAll(selector)), (std::vector<Move>{promotion, takesQueen}));
+}
+
 class QuietOrdering : public MoveSelectorTest {
 protected:
     // The start position's 20 quiet moves with scores chosen by list index: positive at 2, 17
@@ -556,13 +567,14 @@ TEST_F(QuietOrdering, QuietsSkipTheHashMoveAndBothKillers) {
 }
 
 TEST_F(MoveSelectorTest, EvasionsOrderedByCaptureHistoryAndLosingExchange) {
-    // The rook on e5 checks. Nxe5 wins the checker; Be3 blocks but loses the bishop; the king
-    // steps are ordered by history.
+    // The rook on e5 checks. Nxe5 wins the checker and scores 1270 - 2 + 2000; Be3 blocks but
+    // loses the bishop and scores -836 - 2000; the king steps score their history, which here
+    // lies between the unbiased values of the other two.
     constexpr std::string_view fen = "7k/8/8/4r3/8/5N2/3B4/4K3 w - - 0 1";
     board.setFromFen(fen);
     const Piece whiteKing = makePiece(White, King);
-    historyScore[whiteKing][F2] = 50;
-    historyScore[whiteKing][D1] = -10;
+    historyScore[whiteKing][F2] = 1500;
+    historyScore[whiteKing][D1] = -1500;
     const Move killer = move("e1f1");
     for (const bool quiescence : {false, true}) {
         std::vector<Served> served;

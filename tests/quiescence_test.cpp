@@ -20,6 +20,9 @@ namespace {
 constexpr int StandPatMargin = 128;
 constexpr int CheckPruningMargin = 49;
 
+// Checks and captures follow each other here for many plies.
+constexpr std::string_view TangleFen = "r3B3/2Q5/5Nq1/2b2q2/6P1/2KR4/8/2k1q3 w - - 0 1";
+
 class QuiescenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -62,9 +65,12 @@ protected:
     int pv(int alpha, int beta, int depth = 0) { return quiescePv(board, root, alpha, beta, depth); }
     int nonPv(int beta, int depth = 0) { return quiesceNonPv(board, root, beta - 1, beta, depth); }
 
-    // Moves made by a non-PV search with the given beta, from an empty table.
-    uint64_t nodesOfNonPv(int beta, int depth = 0) {
+    // Moves made by a non-PV search with the given beta, from an empty table or from one
+    // that only holds the static evaluation and a hash move for the position.
+    uint64_t nodesOfNonPv(int beta, int depth = 0, Move hashMove = NoMove) {
         hashTable.clear();
+        if (hashMove != NoMove)
+            hashTable.store(board.positionHash(), NoScore, BoundNone, NoDepth, hashMove, staticEval(), 0);
         const uint64_t before = board.nodeCount;
         nonPv(beta, depth);
         return board.nodeCount - before;
@@ -174,6 +180,17 @@ TEST_F(QuiescenceTest, StandPatCutStoresALowerBoundWithNoDepthOnlyWithoutAnEntry
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(stored->bound, BoundNone);
     EXPECT_EQ(stored->value, NoScore);
+
+    // Below beta the search goes on and stores its result with the entry's evaluation and
+    // margin; the margin also widens the futility base of the checks.
+    hashTable.clear();
+    hashTable.store(key, NoScore, BoundNone, NoDepth, NoMove, standPat, 40);
+    EXPECT_EQ(nonPv(standPat + 1000, -4), standPat);
+    stored = hashTable.probe(key);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->bound, BoundUpper);
+    EXPECT_EQ(stored->staticEval, standPat);
+    EXPECT_EQ(stored->evalMargin, 40);
 }
 
 TEST_F(QuiescenceTest, StoresTheBoundWithTheHashDepthOfTheNode) {
@@ -205,6 +222,40 @@ TEST_F(QuiescenceTest, StoresTheBoundWithTheHashDepthOfTheNode) {
     EXPECT_EQ(stored->staticEval, NoScore);
     EXPECT_EQ(stored->move, root->bestMove);
     EXPECT_EQ(root->bestMove, move("e1e2"));
+}
+
+TEST_F(QuiescenceTest, FailLowStoresAnUpperBoundWithoutMove) {
+    setUp("4k3/8/8/3q4/8/8/8/3RK3 w - - 0 1");
+    const int real = exactValue();
+    const uint64_t key = board.positionHash();
+    for (const bool fullWindow : {false, true}) {
+        hashTable.clear();
+        const int value = fullWindow ? pv(real + 100, real + 200) : nonPv(real + 100);
+        EXPECT_EQ(value, real);
+        // Rxd5 was the best move found, but it did not reach alpha.
+        EXPECT_EQ(root->bestMove, move("d1d5"));
+        const HashEntry* stored = hashTable.probe(key);
+        ASSERT_NE(stored, nullptr);
+        EXPECT_EQ(stored->bound, BoundUpper);
+        EXPECT_EQ(stored->move, NoMove);
+        EXPECT_EQ(stored->value, real);
+    }
+}
+
+TEST_F(QuiescenceTest, FullWindowRaisesAlphaToTheStandPat) {
+    // Rxd5 is searched with alpha at the stand pat, so the reply cxd5 already fails high in
+    // the child, which stores a lower bound with its move.
+    setUp("k1r5/pp6/2p5/3n4/8/8/8/3R3K w - - 0 1");
+    const Move rookTakes = move("d1d5");
+    pv(-InfiniteScore, InfiniteScore);
+    BoardState state;
+    board.makeMove(rookTakes, state);
+    const HashEntry* child = hashTable.probe(board.positionHash());
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->bound, BoundLower);
+    EXPECT_EQ(child->depth, -2);
+    EXPECT_EQ(child->move, move("c6d5"));
+    board.unmakeMove(rookTakes);
 }
 
 TEST_F(QuiescenceTest, ZeroWindowCutsOnTheTableWithoutRefreshingIt) {
@@ -257,12 +308,40 @@ TEST_F(QuiescenceTest, DeltaPruningSkipsCapturesThatCannotReachBeta) {
     EXPECT_EQ(pv(-InfiniteScore, InfiniteScore, -4), evalAfter("d1d5"));
 }
 
+TEST_F(QuiescenceTest, DeltaPruningCountsTheEnPassantPawnAndSparesPassedPawns) {
+    // After exd6 the d7 pawn stands in front: not a passed pawn. The captured pawn is not on
+    // the destination, so the en-passant bonus alone lifts the futility value over beta.
+    setUp("4k3/3p4/8/3pP3/8/8/8/RQ2K3 w - d6 0 1");
+    const int standPat = staticEval();
+    EXPECT_EQ(nodesOfNonPv(standPat + StandPatMargin + 100, -4), 1u);
+    EXPECT_EQ(nodesOfNonPv(standPat + 1000, -4), 0u);
+    hashTable.clear();
+    EXPECT_EQ(nonPv(standPat + 1000, -4), standPat + StandPatMargin + 258);
+
+    // Without the d7 pawn the capturing pawn is passed and never delta-pruned.
+    setUp("4k3/8/8/3pP3/8/8/8/RQ2K3 w - d6 0 1");
+    EXPECT_EQ(nodesOfNonPv(staticEval() + 1000, -4), 1u);
+}
+
+TEST_F(QuiescenceTest, EvenExchangesAreDeltaPrunedOnlyBelowDepthZero) {
+    // Rxa8 Bxa8 is even; far below beta, the futility value of the rook still reaches it.
+    setUp("r5nk/1b4pp/8/8/8/8/6PP/R2Q3K w - - 0 1");
+    const int standPat = staticEval();
+    ASSERT_EQ(board.staticExchange(move("a1a8")), 0);
+    EXPECT_GE(nodesOfNonPv(standPat + 1000, 0), 1u);
+    EXPECT_EQ(nodesOfNonPv(standPat + 1000, -4), 0u);
+    hashTable.clear();
+    EXPECT_EQ(nonPv(standPat + 1000, -4), standPat);
+}
+
 TEST_F(QuiescenceTest, HarmlessRookChecksArePrunedAtTheMargin) {
     setUp("8/8/8/4k3/R7/5P2/8/7K w - - 0 1");
     const int standPat = staticEval();
     EXPECT_EQ(nodesOfNonPv(standPat + 1000), 0u);
     hashTable.clear();
     EXPECT_EQ(nonPv(standPat + 1000), standPat + CheckPruningMargin);
+    // When the margin reaches beta the checks are searched.
+    EXPECT_GT(nodesOfNonPv(standPat + CheckPruningMargin - 9), 0u);
     // The full-window search prunes nothing.
     hashTable.clear();
     const uint64_t before = board.nodeCount;
@@ -282,6 +361,28 @@ TEST_F(QuiescenceTest, CheckLeavingNoFlightSquareIsSearchedAndFindsTheMate) {
     EXPECT_EQ(root->bestMove, move("a1a8"));
 }
 
+TEST_F(QuiescenceTest, CheckLeavingOneFlightSquareIsSearched) {
+    // Ra8+ leaves only g7.
+    setUp("7k/7p/8/8/8/8/8/R6K w - - 0 1");
+    EXPECT_GT(nodesOfNonPv(staticEval() + 1000), 0u);
+}
+
+TEST_F(QuiescenceTest, ContactCheckSquareIsNoFlightSquare) {
+    // Rh4+ is defended by the pawn; with g6 blocked and g4, h6 covered, g5 is the only flight.
+    setUp("8/8/6p1/7k/R7/6P1/8/K7 w - - 0 1");
+    EXPECT_GT(nodesOfNonPv(staticEval() + 1000), 0u);
+}
+
+TEST_F(QuiescenceTest, PieceAttackedBeforeTheCheckIsNoNewVictim) {
+    // Ra5+ still attacks the knight on a8, but so did Ra1: nothing new, so only the check
+    // margin counts. Rxa8 itself loses the exchange and is pruned.
+    setUp("n1r5/8/8/4k3/8/8/8/R6K w - - 0 1");
+    const int standPat = staticEval();
+    EXPECT_EQ(nodesOfNonPv(standPat + 1500), 0u);
+    hashTable.clear();
+    EXPECT_EQ(nonPv(standPat + 1500), standPat + CheckPruningMargin);
+}
+
 TEST_F(QuiescenceTest, CheckForkingADefendedPawnIsPrunedAndRaisesTheBestValue) {
     // Nb5+ also attacks a7, but the rook defends it: not dangerous. The futility value of the
     // pawn is handed back. Ne4+ attacks nothing and only brings the check margin.
@@ -297,6 +398,30 @@ TEST_F(QuiescenceTest, CheckForkingAHeavierPieceIsSearched) {
     EXPECT_GT(nodesOfNonPv(staticEval() + 1000), 0u);
 }
 
+TEST_F(QuiescenceTest, TheHashMoveIsNeverPruned) {
+    // A harmless check...
+    setUp("8/8/8/4k3/R7/5P2/8/7K w - - 0 1");
+    EXPECT_EQ(nodesOfNonPv(staticEval() + 1000), 0u);
+    EXPECT_GT(nodesOfNonPv(staticEval() + 1000, 0, move("a4a5")), 0u);
+    // ...a capture far below beta...
+    setUp("7k/6pp/8/3p4/8/8/8/R2Q3K w - - 0 1");
+    EXPECT_EQ(nodesOfNonPv(staticEval() + 1000, -4), 0u);
+    EXPECT_EQ(nodesOfNonPv(staticEval() + 1000, -4, move("d1d5")), 1u);
+    // ...and a capture losing the exchange.
+    setUp("k1r5/pp6/2p5/3n4/8/8/8/3R3K w - - 0 1");
+    EXPECT_EQ(nodesOfNonPv(staticEval() + 1), 0u);
+    EXPECT_GT(nodesOfNonPv(staticEval() + 1, 0, move("d1d5")), 0u);
+}
+
+TEST_F(QuiescenceTest, FirstEvasionIsSearchedEvenWhenItLoses) {
+    // Bd1 is the only evasion and loses the bishop: nothing has scored yet, so it is searched,
+    // and the mate after Rxd1+ is found two plies later instead of a mate on the spot.
+    setUp("7k/8/8/8/8/5B2/6PP/r6K w - - 0 1");
+    EXPECT_EQ(nonPv(-1000), 3 - MateScore);
+    hashTable.clear();
+    EXPECT_GT(nonPv(0), -MateThreshold);
+}
+
 TEST_F(QuiescenceTest, LosingQuietEvasionIsPrunedOnlyWithoutCastlingRights) {
     // Be3 blocks the rook's check but loses the bishop. With the king-side right still there
     // it is searched; without it, after the king steps have scored, it is pruned.
@@ -307,21 +432,28 @@ TEST_F(QuiescenceTest, LosingQuietEvasionIsPrunedOnlyWithoutCastlingRights) {
     EXPECT_GT(withRight, withoutRight);
 }
 
-TEST_F(QuiescenceTest, LongChainOfChecksEnds) {
-    // Checks answered by checks for many plies.
-    setUp("8/2k1bR2/8/2K3b1/8/1qQ5/3Q4/8 w - - 0 1");
+TEST_F(QuiescenceTest, LongChainOfChecksAndCapturesEnds) {
+    // White is in check in a tangle of queens; checks and captures answer each other for
+    // fifteen plies.
+    setUp(TangleFen);
+    ASSERT_TRUE(board.inCheck());
     const int value = pv(-InfiniteScore, InfiniteScore);
     EXPECT_GT(value, -MateScore);
     EXPECT_LT(value, MateScore);
-    EXPECT_GE(deepestFrame(), root - stack->frames + 8);
+    const int rootFrame = static_cast<int>(root - stack->frames);
+    EXPECT_GE(deepestFrame() - rootFrame, 15);
+    *stack = SearchStack{};
+    root = stack->prepareRoot();
     hashTable.clear();
-    nonPv(0);
+    const int zeroWindow = nonPv(value);
+    EXPECT_GT(zeroWindow, -MateScore);
+    EXPECT_LT(zeroWindow, MateScore);
 }
 
 TEST_F(QuiescenceTest, NodeOnTheLastFrameReturnsItsEvaluation) {
     // Start a few frames before the end of the stack: the chain must stop on the last frame
     // instead of running past it.
-    setUp("8/2k1bR2/8/2K3b1/8/1qQ5/3Q4/8 w - - 0 1");
+    setUp(TangleFen);
     SearchFrame* const last = stack->frames + StackFrames - 1;
     SearchFrame* const start = last - 3;
     (start - 1)->ply = LastFramePly - 4;
@@ -330,9 +462,16 @@ TEST_F(QuiescenceTest, NodeOnTheLastFrameReturnsItsEvaluation) {
     EXPECT_GT(value, -MateScore);
     EXPECT_LT(value, MateScore);
     EXPECT_EQ(last->ply, LastFramePly);
-    hashTable.clear();
+
+    // A zero-window node on the frame before the last: Rxd5 is answered by the static
+    // evaluation of the last frame, not by the recapture cxd5.
+    setUp("4k3/8/2p5/3q4/8/8/8/3RK3 w - - 0 1");
     last->ply = 0;
-    quiesceNonPv(board, start, -1, 0, 0);
+    SearchFrame* const nearer = last - 1;
+    (nearer - 1)->ply = LastFramePly - 2;
+    (nearer - 1)->currentMove = NullMove;
+    const int gain = evalAfter("d1d5");
+    EXPECT_EQ(quiesceNonPv(board, nearer, gain - 1, gain, 0), gain);
     EXPECT_EQ(last->ply, LastFramePly);
 }
 

@@ -1,6 +1,4 @@
 // The root move list and the two routines that carry a variation between it and the hash table.
-#include "search/root_list.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,6 +12,7 @@
 #include "engine/move_text.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
+#include "search/root_list.h"
 #include "test_support.h"
 
 namespace orvath {
@@ -30,8 +29,7 @@ std::unique_ptr<Board> boardFrom(std::string_view fen) {
 
 std::vector<Move> rootMoves() {
     std::vector<Move> moves;
-    for (const RootEntry& entry : rootList)
-        moves.push_back(entry.move());
+    for (const RootEntry& entry : rootList) moves.push_back(entry.move());
     return moves;
 }
 
@@ -39,8 +37,7 @@ std::vector<Move> generated(const Board& board) {
     MoveEntry list[MaxMoves];
     MoveEntry* end = board.inCheck() ? generateEvasions(board, list) : generateAllMoves(board, list);
     std::vector<Move> moves;
-    for (MoveEntry* m = list; m != end; ++m)
-        moves.push_back(static_cast<Move>(m->move));
+    for (MoveEntry* m = list; m != end; ++m) moves.push_back(static_cast<Move>(m->move));
     return moves;
 }
 
@@ -59,8 +56,7 @@ struct Line {
         }
     }
     void takeBack(Board& board) {
-        while (made > 0)
-            board.unmakeMove(moves[--made]);
+        while (made > 0) board.unmakeMove(moves[--made]);
         moves.clear();
     }
 };
@@ -85,8 +81,7 @@ protected:
 
     static std::vector<std::string> pvTexts(const RootEntry& entry) {
         std::vector<std::string> texts;
-        for (Move move : entry.pv)
-            texts.push_back(move == NoMove ? "-" : moveToText(move));
+        for (Move move : entry.pv) texts.push_back(move == NoMove ? "-" : moveToText(move));
         return texts;
     }
 };
@@ -163,8 +158,7 @@ TEST_F(RootListTest, EvasionsInCheck) {
     EXPECT_GT(illegal, 0);
     buildRootList(*board);
     EXPECT_EQ(rootMoves(), expected);
-    for (Move move : rootMoves())
-        EXPECT_EQ(moveFrom(move), E1);
+    for (Move move : rootMoves()) EXPECT_EQ(moveFrom(move), E1);
 }
 
 TEST_F(RootListTest, SortIsStableAndMovesWholeEntries) {
@@ -187,8 +181,7 @@ TEST_F(RootListTest, SortIsStableAndMovesWholeEntries) {
     }
     EXPECT_EQ(rootList[1].pv.size(), 3u);
     // Entries outside the range stay where they were, whatever their score.
-    for (size_t i = 6; i < rootList.size(); ++i)
-        EXPECT_EQ(rootList[i].move(), before[i]);
+    for (size_t i = 6; i < rootList.size(); ++i) EXPECT_EQ(rootList[i].move(), before[i]);
 
     sortRootEntries(rootList.begin(), rootList.begin());
     sortRootEntries(rootList.begin() + 3, rootList.begin() + 4);
@@ -275,8 +268,7 @@ TEST_F(RootListTest, ExtractStopsAtOneHundredMoves) {
         Move chosen = NoMove;
         const Bitboard pinned = board->pinnedOwnPieces();
         for (Move move : generated(*board)) {
-            if (!board->isLegal(move, pinned) || board->pieceOn(moveTo(move)) != EmptySquare)
-                continue;
+            if (!board->isLegal(move, pinned) || board->pieceOn(moveTo(move)) != EmptySquare) continue;
             BoardState state;
             board->makeMove(move, state);
             const bool fresh = !seen.count(board->positionHash()) && !board->isDraw() && !board->isCheckmate();
@@ -301,8 +293,7 @@ TEST_F(RootListTest, ExtractStopsAtOneHundredMoves) {
     extractPvFromHash(entry, *board);
     ASSERT_EQ(entry.pv.size(), static_cast<size_t>(MaxPvLength + 1));
     EXPECT_EQ(entry.pv.back(), NoMove);
-    for (int i = 0; i < MaxPvLength; ++i)
-        EXPECT_NE(entry.pv[i], NoMove) << i;
+    for (int i = 0; i < MaxPvLength; ++i) EXPECT_NE(entry.pv[i], NoMove) << i;
     EXPECT_EQ(board->positionHash(), boardFrom(StartFen)->positionHash());
 }
 

