@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "board/board.h"
 #include "engine/move_text.h"
@@ -182,7 +184,7 @@ TEST_F(QuiescenceTest, StandPatCutStoresALowerBoundWithNoDepthOnlyWithoutAnEntry
     EXPECT_EQ(stored->value, NoScore);
 
     // Below beta the search goes on and stores its result with the entry's evaluation and
-    // margin; the margin also widens the futility base of the checks.
+    // margin.
     hashTable.clear();
     hashTable.store(key, NoScore, BoundNone, NoDepth, NoMove, standPat, 40);
     EXPECT_EQ(nonPv(standPat + 1000, -4), standPat);
@@ -197,7 +199,8 @@ TEST_F(QuiescenceTest, StoresTheBoundWithTheHashDepthOfTheNode) {
     setUp("4k3/8/8/8/8/8/8/4K2R w - - 0 1");
     const int standPat = staticEval();
     const uint64_t key = board.positionHash();
-    for (const auto& [depth, hashDepth] : {std::pair{0, -2}, std::pair{-2, -2}, std::pair{-4, -4}, std::pair{-12, -4}}) {
+    for (const auto& [depth, hashDepth] :
+         {std::pair{0, -2}, std::pair{-2, -2}, std::pair{-4, -4}, std::pair{-12, -4}}) {
         hashTable.clear();
         // Down to depth -2 the rook check Rh8+ is pruned at the check margin.
         const int expected = depth >= -2 ? standPat + CheckPruningMargin : standPat;

@@ -9,20 +9,19 @@ namespace orvath {
 namespace {
 
 constexpr int32_t PawnValue = 198;
-constexpr int SortOtherQuietsDepth = 6;          // half-plies
-constexpr int LosingCaptureAllowanceDepth = 6;   // half-plies
+constexpr int SortOtherQuietsDepth = 6;         // half-plies
+constexpr int LosingCaptureAllowanceDepth = 6;  // half-plies
+constexpr int QuiesceChecksDepth = -2;          // quiet checks down to here
+constexpr int QuiesceRecaptureDepth = -8;       // below this only recaptures
 constexpr int32_t EvasionBias = 2000;
 
-constexpr int32_t mainSequence[] = {stageHashMove,  stageGoodCaptures, stageKillers, stageGoodQuiets,
-                                    stageOtherQuiets, stageBadCaptures, stageEnd};
-constexpr int32_t evasionSequence[] = {stageHashMove, stageEvasions, stageEnd};
-constexpr int32_t quiesceChecksSequence[] = {stageHashMove, stageQuiesceCaptures, stageQuietChecks, stageEnd};
-constexpr int32_t quiesceCapturesSequence[] = {stageHashMove, stageQuiesceCaptures, stageEnd};
-constexpr int32_t recaptureSequence[] = {stageRecaptures, stageEnd};
-constexpr int32_t probeCutSequence[] = {stageHashMove, stageProbeCaptures, stageEnd};
-
-constexpr int QuiesceChecksDepth = -2;
-constexpr int QuiesceRecaptureDepth = -8;
+constexpr int32_t MainSequence[] = {stageHashMove,    stageGoodCaptures, stageKillers, stageGoodQuiets,
+                                    stageOtherQuiets, stageBadCaptures,  stageEnd};
+constexpr int32_t EvasionSequence[] = {stageHashMove, stageEvasions, stageEnd};
+constexpr int32_t QuiesceChecksSequence[] = {stageHashMove, stageQuiesceCaptures, stageQuietChecks, stageEnd};
+constexpr int32_t QuiesceCapturesSequence[] = {stageHashMove, stageQuiesceCaptures, stageEnd};
+constexpr int32_t RecaptureSequence[] = {stageRecaptures, stageEnd};
+constexpr int32_t ProbeCutSequence[] = {stageHashMove, stageProbeCaptures, stageEnd};
 
 // Stable insertion sort, highest score first.
 void sortByScore(MoveEntry* begin, MoveEntry* last) {
@@ -69,11 +68,11 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, const SearchFra
     if (hashMove != NoMove && board.isPseudoLegal(hashMove))
         ttMove = hashMove;
     if (board.inCheck()) {
-        sequence = evasionSequence;
+        sequence = EvasionSequence;
     } else {
         killers[0].move = frame.killers[0];
         killers[1].move = frame.killers[1];
-        sequence = mainSequence;
+        sequence = MainSequence;
         if (frame.eval < beta - PawnValue)
             captureThreshold = depth < LosingCaptureAllowanceDepth ? -PawnValue : 0;
     }
@@ -86,19 +85,19 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, const SearchFra
 MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, Square recapture)
     : board(b), history(historyScore), depth(d) {
     if (board.inCheck()) {
-        sequence = evasionSequence;
+        sequence = EvasionSequence;
         if (hashMove != NoMove && board.isPseudoLegal(hashMove))
             ttMove = hashMove;
     } else if (depth >= QuiesceChecksDepth) {
-        sequence = quiesceChecksSequence;
+        sequence = QuiesceChecksSequence;
         if (hashMove != NoMove && board.isPseudoLegal(hashMove))
             ttMove = hashMove;
     } else if (depth >= QuiesceRecaptureDepth) {
-        sequence = quiesceCapturesSequence;
+        sequence = QuiesceCapturesSequence;
         if (hashMove != NoMove && board.isPseudoLegal(hashMove) && isCaptureOrPromotion(hashMove))
             ttMove = hashMove;
     } else {
-        sequence = recaptureSequence;
+        sequence = RecaptureSequence;
         recaptureSquare = recapture;
     }
     if (ttMove == NoMove && *sequence == stageHashMove)
@@ -110,7 +109,7 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, Square recaptur
 MoveSelector::MoveSelector(const Board& b, Move hashMove, PieceType capturedType)
     : board(b), history(historyScore) {
     captureThreshold = midgameValue[capturedType];
-    sequence = probeCutSequence;
+    sequence = ProbeCutSequence;
     if (hashMove != NoMove && board.isPseudoLegal(hashMove)) {
         const bool capture = (board.pieceOn(moveTo(hashMove)) != EmptySquare && moveKind(hashMove) != KindCastling) ||
                              moveKind(hashMove) == KindEnPassant;
@@ -195,8 +194,9 @@ void MoveSelector::scoreEvasions() {
         const Move move = static_cast<Move>(e->move);
         const Piece mover = board.pieceOn(moveFrom(move));
         const Piece victim = board.pieceOn(moveTo(move));
-        int32_t exchange = 0;
-        if (midgameValue[victim] < midgameValue[mover] && (exchange = board.staticExchange(move)) < 0)
+        const bool cheaperVictim = midgameValue[victim] < midgameValue[mover];
+        const int32_t exchange = cheaperVictim ? board.staticExchange(move) : 0;
+        if (cheaperVictim && exchange < 0)
             e->score = exchange - EvasionBias;
         else if ((victim != EmptySquare && moveKind(move) != KindCastling) || moveKind(move) == KindEnPassant)
             e->score = midgameValue[victim] - typeOf(mover) + EvasionBias;
@@ -233,9 +233,9 @@ Move MoveSelector::nextMove() {
             const Move move = static_cast<Move>(pickBest()->move);
             if (move == ttMove)
                 break;
-            const int32_t exchange = midgameValue[board.pieceOn(moveTo(move))] >= midgameValue[board.pieceOn(moveFrom(move))]
-                                         ? 1
-                                         : board.staticExchange(move);
+            const bool cheapAttacker =
+                midgameValue[board.pieceOn(moveTo(move))] >= midgameValue[board.pieceOn(moveFrom(move))];
+            const int32_t exchange = cheapAttacker ? 1 : board.staticExchange(move);
             if (exchange >= captureThreshold)
                 return move;
             --badCaptureBegin;
