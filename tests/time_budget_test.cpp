@@ -130,5 +130,18 @@ TEST(PollInterval, ShrinksWithLittleTimeLeft) {
     }
 }
 
+// A short clock with a small increment must not be drained by the per-move floor.
+TEST(TimeBudget, ShortClockWithoutTimeControlIsNeverOutspent) {
+    for (int32_t time = 1; time <= 3000; ++time) {
+        const TimeBudget budget = computeTimeBudget(clockLimits(time, 10, 0), 80);
+        EXPECT_LE(budget.maximumTime, time / 8 + 5) << time;
+        EXPECT_LE(budget.optimumTime, budget.maximumTime) << time;
+    }
+    EXPECT_EQ(computeTimeBudget(clockLimits(100, 10, 0), 0).maximumTime, 17);
+    EXPECT_EQ(computeTimeBudget(clockLimits(15, 10, 0), 0).maximumTime, 6);
+    // With a time control to come the clock is replenished: the last move may take it all.
+    EXPECT_EQ(computeTimeBudget(clockLimits(10000, 0, 1), 0).maximumTime, 9750);
+}
+
 }  // namespace
 }  // namespace orvath

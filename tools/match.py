@@ -21,6 +21,7 @@ import sys
 import threading
 import time
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from chess_rules import Position, StartFen  # noqa: E402
@@ -373,12 +374,12 @@ def parseTc(text):
     return float(base), float(inc or 0)
 
 
-def loadOpenings(spec):
-    if spec == "none":
+def loadOpenings(source):
+    if source == "none":
         return []
     lines = Openings
-    if spec != "builtin":
-        with open(spec) as f:
+    if source != "builtin":
+        with open(source) as f:
             lines = [l.strip() for l in f if l.strip() and not l.startswith("#")]
     openings = []
     for line in lines:

@@ -18,6 +18,7 @@ import statistics
 import sys
 import time
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from chess_rules import Position, StartFen  # noqa: E402

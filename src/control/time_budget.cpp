@@ -17,6 +17,7 @@ constexpr int MoveOverhead = 70;  // ms per move to come, for at most the next 4
 constexpr int OverheadMoves = 40;
 constexpr int ReserveTime = 200;  // ms never planned
 constexpr int ShareBonus = 20;    // ms added to each share
+constexpr int SustainableClockShare = 8;
 constexpr float MaximumStretch = 3.0f;
 constexpr float MaximumSteal = 0.33f;
 
@@ -74,6 +75,15 @@ TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly) {
             budget.maximumTime, int64_t{timeShare(TimeShareVariant::Maximum, remaining, h, gamePly)} + ShareBonus));
     }
     budget.optimumTime = std::min(budget.optimumTime, budget.maximumTime);
+
+    // Without a time control to come, each move's floor of ShareBonus ms would outspend a small
+    // increment and drain a short clock until it falls. There the clock itself is the limit:
+    // an eighth of it plus half the increment, which the increments pay back as it shrinks.
+    if (limits.movesToGo == 0 && limits.time > 0) {
+        const int64_t sustainable = limits.time / SustainableClockShare + std::max(limits.increment, 0) / 2;
+        budget.optimumTime = clampToInt32(std::min<int64_t>(budget.optimumTime, sustainable));
+        budget.maximumTime = clampToInt32(std::min<int64_t>(budget.maximumTime, sustainable));
+    }
     return budget;
 }
 
