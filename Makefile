@@ -52,10 +52,13 @@ require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed"
 .PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan
 
 all: orvath64
-	@for pair in m32:orvath32 mingw64:orvath64.exe mingw32:orvath32.exe; do \
-		if $(PROBE) $${pair%%:*}; then $(MAKE) --no-print-directory $${pair#*:} || exit 1; \
-		else echo "*** skipped $${pair#*:}: the toolchain is not installed (see README.md)"; fi; \
-	done
+	@$(call optional,m32,orvath32)
+	@$(call optional,mingw64,orvath64.exe)
+	@$(call optional,mingw32,orvath32.exe)
+
+# $(call optional,toolchain,target): makes the target when the toolchain works, else says why not.
+optional = if $(PROBE) $(1); then $(MAKE) --no-print-directory $(2); \
+	else echo "*** skipped $(2): $(MISSING_$(1)), which is not installed"; fi
 
 $(BUILD)/%/CMakeCache.txt: Makefile
 	$(CMAKE) -S $(CURDIR) -B $(BUILD)/$* $($*_FLAGS)

@@ -156,17 +156,35 @@ TEST(Clock, DifferencesSurviveTheWrap) {
     EXPECT_EQ(platform::millisecondsBetween(100, 40), -60);
 }
 
+// Standard input as the test program found it; -1 when it was closed (a run without input).
+// Taken before the stand-in is opened, which may otherwise land on descriptor 0 itself.
+int saveStandardInput() { return dup(STDIN_FILENO); }
+
+void restoreStandardInput(int saved) {
+    if (saved < 0) {
+        close(STDIN_FILENO);
+        return;
+    }
+    dup2(saved, STDIN_FILENO);
+    close(saved);
+}
+
+// Moves a descriptor onto standard input.
+void putOnStandardInput(int descriptor) {
+    if (descriptor == STDIN_FILENO) return;
+    dup2(descriptor, STDIN_FILENO);
+    close(descriptor);
+}
+
 // Puts a pipe in place of standard input for one test and restores the real one afterwards.
 class PipedInput : public testing::Test {
 protected:
     void SetUp() override {
         signal(SIGPIPE, SIG_IGN);
-        savedInput = dup(STDIN_FILENO);
-        ASSERT_GE(savedInput, 0);
+        savedInput = saveStandardInput();
         int ends[2];
         ASSERT_EQ(pipe(ends), 0);
-        ASSERT_EQ(dup2(ends[0], STDIN_FILENO), STDIN_FILENO);
-        close(ends[0]);
+        putOnStandardInput(ends[0]);
         writeEnd = ends[1];
     }
 
@@ -178,8 +196,7 @@ protected:
         std::string line;
         while (platform::readLine(line)) {
         }
-        dup2(savedInput, STDIN_FILENO);
-        close(savedInput);
+        restoreStandardInput(savedInput);
     }
 
     void send(const std::string& text) const {
@@ -283,13 +300,13 @@ TEST_F(PipedInput, LinesOfAMebibyteAndMore) {
 }
 
 TEST(FileInput, AFileIsAlwaysReady) {
+    const int savedInput = saveStandardInput();
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     std::fputs("uci\nquit", file);
     std::fflush(file);
     std::rewind(file);
-    const int savedInput = dup(STDIN_FILENO);
-    ASSERT_EQ(dup2(fileno(file), STDIN_FILENO), STDIN_FILENO);
+    putOnStandardInput(dup(fileno(file)));
 
     EXPECT_TRUE(platform::inputWaiting());
     std::string line;
@@ -300,9 +317,8 @@ TEST(FileInput, AFileIsAlwaysReady) {
     EXPECT_TRUE(platform::inputWaiting());
     EXPECT_FALSE(platform::readLine(line));
 
-    dup2(savedInput, STDIN_FILENO);
-    close(savedInput);
     std::fclose(file);
+    restoreStandardInput(savedInput);
 }
 
 // A line written by a process with unbuffered streams must reach the reader while the

@@ -49,6 +49,14 @@ bool runCommand(Board& board, const std::string& command, std::istream& words) {
 
 }  // namespace
 
+bool executeCommand(Board& board, const std::string& line) {
+    std::istringstream words(line);
+    std::string command;
+    if (!(words >> command))
+        return true;
+    return runCommand(board, command, words);
+}
+
 // The game board belongs to the main thread, thread 0, for the whole run. Lines go through
 // the engine's own input buffer, which the input poll during a search also reads.
 void commandLoop() {
@@ -57,15 +65,9 @@ void commandLoop() {
     board.threadIndex = 0;
 
     std::string line;
-    std::string command;  // overwritten only when a line has a word
-    while (platform::readLine(line)) {
-        std::istringstream words(line);
-        // A line without any word (empty, or white space only) is skipped.
-        if (!(words >> command))
-            continue;
-        if (!runCommand(board, command, words))
+    while (platform::readLine(line))
+        if (!executeCommand(board, line))
             break;
-    }
 }
 
 }  // namespace orvath
