@@ -25,17 +25,6 @@ std::unique_ptr<Board> boardFrom(std::string_view fen) {
     return board;
 }
 
-std::vector<Move> legalMoves(const Board& board) {
-    MoveEntry list[MaxMoves];
-    MoveEntry* const end = board.inCheck() ? generateEvasions(board, list) : generateAllMoves(board, list);
-    const Bitboard pinned = board.pinnedOwnPieces();
-    std::vector<Move> moves;
-    for (const MoveEntry* entry = list; entry != end; ++entry)
-        if (board.isLegal(static_cast<Move>(entry->move), pinned))
-            moves.push_back(static_cast<Move>(entry->move));
-    return moves;
-}
-
 bool legal(const Board& board, Move move) { return board.isLegal(move, board.pinnedOwnPieces()); }
 
 TEST(Legality, PinnedKnightHasNoLegalMove) {

@@ -23,18 +23,6 @@ protected:
     void SetUp() override { initTables(); }
 };
 
-std::vector<Move> legalMoves(const Board& board) {
-    MoveEntry list[MaxMoves];
-    MoveEntry* end = board.inCheck() ? generateEvasions(board, list) : generateAllMoves(board, list);
-    const Bitboard pinned = board.pinnedOwnPieces();
-    std::vector<Move> moves;
-    for (MoveEntry* entry = list; entry != end; ++entry) {
-        const Move move = static_cast<Move>(entry->move);
-        if (board.isLegal(move, pinned)) moves.push_back(move);
-    }
-    return moves;
-}
-
 // The board's bytes, with the two things a make/unmake pair may legitimately leave different
 // put in a canonical form: the stale slot numbers of empty squares, and (when `sortLists`) the
 // order inside a piece list, which changes when a removed piece is appended again on unmake.

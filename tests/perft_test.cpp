@@ -9,6 +9,7 @@
 
 #include "board/board.h"
 #include "board/movegen.h"
+#include "board/perft.h"
 #include "test_support.h"
 
 namespace orvath {
@@ -62,36 +63,6 @@ PerftEntry parseEntry(std::string_view line) {
         at = next;
     }
     return entry;
-}
-
-MoveEntry* generateLegal(const Board& board, MoveEntry* list) {
-    MoveEntry* const end = board.inCheck() ? generateEvasions(board, list) : generateAllMoves(board, list);
-    const Bitboard pinned = board.pinnedOwnPieces();
-    MoveEntry* kept = list;
-    for (MoveEntry* entry = list; entry != end; ++entry)
-        if (board.isLegal(static_cast<Move>(entry->move), pinned))
-            *kept++ = *entry;
-    return kept;
-}
-
-// Leaves of the legal move tree; with bulk the last ply is counted without being made.
-uint64_t perft(Board& board, int depth, bool bulk) {
-    if (depth == 0)
-        return 1;
-    MoveEntry list[MaxMoves];
-    MoveEntry* const end = generateLegal(board, list);
-    if (bulk && depth == 1)
-        return static_cast<uint64_t>(end - list);
-    const CheckInfo checkInfo(board);
-    uint64_t leaves = 0;
-    for (MoveEntry* entry = list; entry != end; ++entry) {
-        const Move move = static_cast<Move>(entry->move);
-        BoardState state;
-        board.makeMove(move, state, checkInfo, board.givesCheck(move, checkInfo));
-        leaves += perft(board, depth - 1, bulk);
-        board.unmakeMove(move);
-    }
-    return leaves;
 }
 
 class Perft : public ::testing::Test {

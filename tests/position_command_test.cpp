@@ -51,17 +51,6 @@ std::unique_ptr<Board> playedBoard() {
     return board;
 }
 
-std::vector<Move> legalMoves(const Board& board) {
-    MoveEntry list[MaxMoves];
-    MoveEntry* const end = board.inCheck() ? generateEvasions(board, list) : generateAllMoves(board, list);
-    const Bitboard pinned = board.pinnedOwnPieces();
-    std::vector<Move> moves;
-    for (const MoveEntry* entry = list; entry != end; ++entry)
-        if (board.isLegal(static_cast<Move>(entry->move), pinned))
-            moves.push_back(static_cast<Move>(entry->move));
-    return moves;
-}
-
 TEST(MoveText, Writing) {
     EXPECT_EQ(moveToText(NoMove), "a1a1");
     EXPECT_EQ(moveToText(encodeMove(E2, E4)), "e2e4");

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <mutex>
+#include <vector>
 
 #include "board/bitboard.h"
 #include "board/keys.h"
+#include "board/movegen.h"
 
 namespace orvath {
 
@@ -15,6 +17,16 @@ inline void initTables() {
         initAttackTables();
         initHashesAndScores();
     });
+}
+
+// The legal moves of the position, in generation order.
+inline std::vector<Move> legalMoves(const Board& board) {
+    MoveEntry list[MaxMoves];
+    const MoveEntry* const end = generateLegalMoves(board, list);
+    std::vector<Move> moves;
+    for (const MoveEntry* entry = list; entry != end; ++entry)
+        moves.push_back(static_cast<Move>(entry->move));
+    return moves;
 }
 
 }  // namespace orvath

@@ -16,6 +16,7 @@
 #include "board/board.h"
 #include "board/keys.h"
 #include "board/movegen.h"
+#include "board/perft.h"
 #include "engine/move_text.h"
 
 namespace orvath {
@@ -29,37 +30,6 @@ struct PerftOptions {
     bool divide = false;
     bool bulk = false;
 };
-
-// The legal moves of the position in generation order; returns the end of the list.
-MoveEntry* generateLegalMoves(const Board& board, MoveEntry* list) {
-    MoveEntry* const end = board.inCheck() ? generateEvasions(board, list) : generateAllMoves(board, list);
-    const Bitboard pinned = board.pinnedOwnPieces();
-    MoveEntry* kept = list;
-    for (MoveEntry* entry = list; entry != end; ++entry)
-        if (board.isLegal(static_cast<Move>(entry->move), pinned))
-            *kept++ = *entry;
-    return kept;
-}
-
-uint64_t perft(Board& board, int depth, bool bulk) {
-    if (depth == 0)
-        return 1;
-    MoveEntry list[MaxMoves];
-    MoveEntry* const end = generateLegalMoves(board, list);
-    if (bulk && depth == 1)
-        return static_cast<uint64_t>(end - list);
-
-    const CheckInfo checkInfo(board);
-    uint64_t nodes = 0;
-    for (MoveEntry* entry = list; entry != end; ++entry) {
-        const Move move = static_cast<Move>(entry->move);
-        BoardState state;
-        board.makeMove(move, state, checkInfo, board.givesCheck(move, checkInfo));
-        nodes += perft(board, depth - 1, bulk);
-        board.unmakeMove(move);
-    }
-    return nodes;
-}
 
 // The root ply, with one line per move when dividing.
 uint64_t perftRoot(Board& board, const PerftOptions& options) {

@@ -394,4 +394,14 @@ MoveEntry* generateQuietChecks(const Board& board, MoveEntry* out) {
     return generateDirectChecks<Queen>(board, us, bishopSquares | rookSquares, discoverers, out);
 }
 
+MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out) {
+    MoveEntry* const end = board.inCheck() ? generateEvasions(board, out) : generateAllMoves(board, out);
+    const Bitboard pinned = board.pinnedOwnPieces();
+    MoveEntry* kept = out;
+    for (MoveEntry* entry = out; entry != end; ++entry)
+        if (board.isLegal(static_cast<Move>(entry->move), pinned))
+            *kept++ = *entry;
+    return kept;
+}
+
 }  // namespace orvath

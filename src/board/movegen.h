@@ -19,4 +19,8 @@ MoveEntry* generateAllMoves(const Board& board, MoveEntry* out);
 MoveEntry* generateEvasions(const Board& board, MoveEntry* out);
 MoveEntry* generateQuietChecks(const Board& board, MoveEntry* out);
 
+// The legal moves in generation order: evasions in check, else all moves, minus those that
+// leave the own king attacked.
+MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out);
+
 }  // namespace orvath

@@ -105,6 +105,13 @@ private:
 // The process-wide table.
 extern HashTable hashTable;
 
+// The bound of a fail-soft result searched with the window (alpha, beta).
+constexpr int boundOf(int bestValue, int alpha, int beta) {
+    if (bestValue >= beta)
+        return BoundLower;
+    return bestValue > alpha ? BoundExact : BoundUpper;
+}
+
 // Mate scores are stored relative to the node and read back relative to the root.
 constexpr int valueToTable(int value, int ply) {
     if (value >= MateThreshold)

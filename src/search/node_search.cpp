@@ -49,26 +49,14 @@ int searchChild(Board& board, SearchFrame* child, int alpha, int beta, int depth
     return Pv ? quiescePv(board, child, alpha, beta, 0) : quiesceNonPv(board, child, alpha, beta, 0);
 }
 
-int boundOf(int bestValue, int alphaIn, int beta) {
-    if (bestValue >= beta)
-        return BoundLower;
-    return bestValue > alphaIn ? BoundExact : BoundUpper;
-}
-
 template <bool Pv>
 int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     constexpr const SearchSettings& settings = Pv ? PvSettings : NonPvSettings;
     const int alphaIn = alpha;
 
     // 1. Set up the node and the frames ahead.
-    f->ply = (f - 1)->ply + 1;
+    enterNode(f);
     const bool inCheck = board.inCheck();
-    (f + 1)->excludedMove = NoMove;
-    (f + 1)->skipNullMove = 0;
-    (f + 1)->reduction = 0;
-    f->bestMove = NoMove;
-    f->currentMove = NoMove;
-    (f + 2)->killers[0] = (f + 2)->killers[1] = NoMove;
     int bestValue = -InfiniteScore;
     int moveCount = 0;
     Move threatMove = NoMove;

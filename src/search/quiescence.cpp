@@ -66,12 +66,6 @@ bool isDangerousCheck(const Board& board, Move move, int futilityBase, int beta,
     return false;
 }
 
-int boundOf(int bestValue, int alpha, int beta) {
-    if (bestValue >= beta)
-        return BoundLower;
-    return bestValue > alpha ? BoundExact : BoundUpper;
-}
-
 template <bool Pv>
 int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     const int alphaIn = alpha;

@@ -42,24 +42,12 @@ RootEntry& entryOf(Move move) {
     return *std::find_if(rootList.begin(), rootList.end(), [move](const RootEntry& e) { return e.move() == move; });
 }
 
-int boundOf(int bestValue, int alphaIn, int beta) {
-    if (bestValue >= beta)
-        return BoundLower;
-    return bestValue > alphaIn ? BoundExact : BoundUpper;
-}
-
 }  // namespace
 
 int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     const int alphaIn = alpha;
-    f->ply = (f - 1)->ply + 1;
+    enterNode(f);
     const bool inCheck = board.inCheck();
-    (f + 1)->excludedMove = NoMove;
-    (f + 1)->skipNullMove = 0;
-    (f + 1)->reduction = 0;
-    f->bestMove = NoMove;
-    f->currentMove = NoMove;
-    (f + 2)->killers[0] = (f + 2)->killers[1] = NoMove;
     int bestValue = -InfiniteScore;
     int moveCount = 0;
     Move quietsSearched[MaxMoves];

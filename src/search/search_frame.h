@@ -51,6 +51,18 @@ struct SearchStack {
     }
 };
 
+// A node's first step: its ply, and the frames it writes cleared of what earlier nodes left
+// there (the next frame's search flags, its own moves, the killers two plies ahead).
+inline void enterNode(SearchFrame* frame) {
+    frame->ply = (frame - 1)->ply + 1;
+    (frame + 1)->excludedMove = NoMove;
+    (frame + 1)->skipNullMove = 0;
+    (frame + 1)->reduction = 0;
+    frame->bestMove = NoMove;
+    frame->currentMove = NoMove;
+    (frame + 2)->killers[0] = (frame + 2)->killers[1] = NoMove;
+}
+
 // True on the last frame of the stack: a quiescence node there has no frame for a child and
 // must return its static evaluation. Plies count from the frame before the root, which has ply 0.
 inline bool atStackEnd(const SearchFrame* frame) { return frame->ply >= LastFramePly; }
