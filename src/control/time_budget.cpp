@@ -18,6 +18,7 @@ constexpr int OverheadMoves = 40;
 constexpr int ReserveTime = 200;  // ms never planned
 constexpr int ShareBonus = 20;    // ms added to each share
 constexpr int SustainableClockShare = 8;
+constexpr int ClockReserve = 100;  // ms a short clock keeps for the delays of a loaded machine
 constexpr float MaximumStretch = 3.0f;
 constexpr float MaximumSteal = 0.33f;
 
@@ -78,9 +79,11 @@ TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly) {
 
     // Without a time control to come, each move's floor of ShareBonus ms would outspend a small
     // increment and drain a short clock until it falls. There the clock itself is the limit:
-    // an eighth of it plus half the increment, which the increments pay back as it shrinks.
+    // an eighth of what lies above a small reserve, plus half the increment, so that a short
+    // clock settles above the reserve instead of running out.
     if (limits.movesToGo == 0 && limits.time > 0) {
-        const int64_t sustainable = limits.time / SustainableClockShare + std::max(limits.increment, 0) / 2;
+        const int64_t aboveReserve = std::max<int64_t>(int64_t{limits.time} - ClockReserve, 0);
+        const int64_t sustainable = aboveReserve / SustainableClockShare + std::max(limits.increment, 0) / 2;
         budget.optimumTime = clampToInt32(std::min<int64_t>(budget.optimumTime, sustainable));
         budget.maximumTime = clampToInt32(std::min<int64_t>(budget.maximumTime, sustainable));
     }
