@@ -5,6 +5,7 @@ moment it arrives, so that think times measured by the caller do not include the
 own delays. End of output (crash or exit) shows up as a `Crashed` error on the next wait.
 """
 
+import os
 import queue
 import subprocess
 import threading
@@ -36,8 +37,21 @@ class UciProcess:
         threading.Thread(target=self._readStderr, daemon=True).start()
 
     def _readStdout(self):
-        for raw in iter(self.proc.stdout.readline, b""):
-            self.lines.put((time.monotonic(), raw.decode("utf-8", "replace").rstrip("\r\n")))
+        # Reads whatever the pipe holds at once (not byte by byte, which would charge the
+        # driver's own cost to the engine's clock) and stamps each line on arrival.
+        fd = self.proc.stdout.fileno()
+        pending = b""
+        while True:
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                break
+            stamp = time.monotonic()
+            pending += chunk
+            *complete, pending = pending.split(b"\n")
+            for raw in complete:
+                self.lines.put((stamp, raw.decode("utf-8", "replace").rstrip("\r")))
+        if pending:
+            self.lines.put((time.monotonic(), pending.decode("utf-8", "replace").rstrip("\r")))
         self.lines.put((time.monotonic(), None))
 
     def _readStderr(self):
