@@ -4,6 +4,7 @@
 #               orvath-perft and orvath-bench), bin/orvath32, bin/orvath64.exe, bin/orvath32.exe
 #   make run    builds bin/orvath64 only and starts it on this terminal
 #   make test   builds every configuration and runs all tests
+#   make test-wine  runs the Windows programs under Wine (tests/wine/run_wine_tests.sh)
 #   make clean  removes the builds and programs made here
 #
 # A program whose toolchain is missing is skipped with a message saying which package to
@@ -45,11 +46,14 @@ MISSING_m32 := 32-bit Linux needs g++-multilib
 MISSING_m32-run := this kernel cannot run 32-bit x86 programs (no IA32 emulation; .ci/run registers qemu-user for them)
 MISSING_mingw64 := 64-bit Windows needs g++-mingw-w64-x86-64
 MISSING_mingw32 := 32-bit Windows needs g++-mingw-w64-i686
+MISSING_wine := running the Windows programs needs Wine (wine64) and g++-mingw-w64-x86-64
+
+WINE_TESTS := $(CURDIR)/tests/wine/run_wine_tests.sh
 
 # $(call require,toolchain): stops with the reason when the toolchain does not work here.
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
-.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan
+.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan test-wine
 
 all: orvath64
 	@$(call optional,m32,orvath32)
@@ -102,8 +106,18 @@ test-asan: $(BUILD)/asan/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/asan -j$(JOBS)
 	$(SANITIZER_ENV) $(CTEST) --test-dir $(BUILD)/asan $(CTEST_FLAGS)
 
-# Every configuration this machine can build; the Windows programs are built, not run. A
-# failing step does not stop the others; the summary names what failed or was skipped.
+# The Windows programs, driven under Wine through a Windows-side relay. The 32-bit one is run
+# only where a 32-bit Wine works; the script says why when it is not.
+test-wine:
+	@bash $(WINE_TESTS) --available || { echo "*** $(MISSING_wine), which is not installed" >&2; exit 1; }
+	@$(MAKE) --no-print-directory orvath64.exe
+	@if $(PROBE) mingw32; then $(MAKE) --no-print-directory orvath32.exe; fi
+	@programs="$(BIN)/orvath64.exe"; [ -f "$(BIN)/orvath32.exe" ] && programs+=" $(BIN)/orvath32.exe"; \
+	set -x; bash $(WINE_TESTS) --work $(BUILD)/wine $$programs
+
+# Every configuration this machine can build; the Windows programs are built, and run where
+# Wine is installed. A failing step does not stop the others; the summary names what failed
+# or was skipped.
 test:
 	@failed=""; skipped=""; times=""; \
 	step() { \
@@ -118,11 +132,14 @@ test:
 	step test-asan; \
 	if $(PROBE) mingw64; then step orvath64.exe; else skip orvath64.exe "$(MISSING_mingw64)"; fi; \
 	if $(PROBE) mingw32; then step orvath32.exe; else skip orvath32.exe "$(MISSING_mingw32)"; fi; \
+	if bash $(WINE_TESTS) --available; then step test-wine; \
+		why=$$(bash $(WINE_TESTS) --why-not-32); [ -z "$$why" ] || skipped="$$skipped  orvath32.exe under Wine: $$why\n"; \
+	else skip test-wine "$(MISSING_wine)"; fi; \
 	echo "=== summary"; printf "$$times"; \
 	if [ -n "$$skipped" ]; then printf "skipped:\n$$skipped"; fi; \
 	if [ -n "$$failed" ]; then echo "FAILED:$$failed"; exit 1; fi; \
 	echo "all tests passed"
 
 clean:
-	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32)
+	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32 wine)
 	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench)

@@ -37,7 +37,9 @@ EngineProcess::EngineProcess(const std::string& path) {
     }
     const pid_t pid = ::fork();
     if (pid == 0) {
-        // Only async-signal-safe calls between fork and exec.
+        // Only async-signal-safe calls between fork and exec. The program starts with the
+        // default action for SIGPIPE, as an interface starts it, not with our ignored one.
+        ::signal(SIGPIPE, SIG_DFL);
         ::dup2(toChild[0], STDIN_FILENO);
         ::dup2(fromChild[1], STDOUT_FILENO);
         ::execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
@@ -80,6 +82,11 @@ bool EngineProcess::send(std::string_view bytes) {
 }
 
 void EngineProcess::closeInput() { closeFd(inputFd); }
+
+void EngineProcess::closeOutput() {
+    closeFd(outputFd);
+    endOfOutput = true;
+}
 
 bool EngineProcess::fill(std::chrono::steady_clock::time_point deadline) {
     if (endOfOutput)

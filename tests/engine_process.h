@@ -21,6 +21,8 @@ public:
     EngineProcess& operator=(const EngineProcess&) = delete;
 
     bool started() const { return child > 0; }
+    // The child's process id, for looking at it in /proc.
+    pid_t processId() const { return child; }
 
     // Writes the bytes as they are; false when the child no longer reads its input.
     bool send(std::string_view bytes);
@@ -28,6 +30,9 @@ public:
     bool sendLine(std::string_view line) { return send(std::string(line) + '\n'); }
     // Ends the child's standard input.
     void closeInput();
+    // Closes our reading end of the child's standard output, as an interface that has gone
+    // away does: the child's writes fail from then on.
+    void closeOutput();
 
     // The next output line without its line feed, or nothing when the timeout passes first or
     // the output ends. A last piece without a line feed is returned at the end of output.

@@ -9,13 +9,14 @@ or corrupt its state, and every "go" gets exactly one legal "bestmove".
 Phases, each on an engine process of its own (--only picks some):
   cycles   random "position" commands (random legal games, FENs taken from them, and broken
            FENs and move lists that the engine must refuse or read exactly as it is specified
-           to), each followed by "go depth 1..6"; resident memory at the start and the end
+           to), each followed by "go depth 1..6" or now and then a short clock, with "MultiPV"
+           changed from time to time; resident memory at the start and the end
   stop     "go infinite" then "stop" after 0..30 ms; no "bestmove" may come before the "stop"
   eof      "go" of several kinds and then the end of input: one "bestmove", then exit code 0
   flood    "stop", "isready", "ponderhit" and other lines sent in bulk while a search runs
   lines    lines of 1 MiB, NUL bytes, invalid UTF-8, CR LF line ends
   hash     "setoption name Hash value" cycling between 4 and 2048, a search after each; the
-           resident memory must come back down when the table shrinks
+           resident memory must come back down when the table shrinks and must not creep up
 
 Every best move is checked against an independent rules implementation (chess_rules.py).
 Exit code 1 when any fault was seen.
@@ -419,6 +420,7 @@ class Stress:
         engine = self.start()
         expected = (Position(StartFen), True)
         rssStart = None
+        lines = 1
         cycles = self.sizes["cycles"]
         started = time.monotonic()
         for cycle in range(cycles):
@@ -432,9 +434,12 @@ class Stress:
             line = ("position " + args).rstrip()
             expected = expectedAfterPosition(engineWords(line.encode("latin-1"))[1:], expected)
             engine.send(line)
-            depth = self.rng.randrange(1, 7)
-            engine.send("go depth %d" % depth)
-            self.bestMove(engine, expected, "cycle %d (%s; go depth %d)" % (cycle, line[:200], depth))
+            if self.rng.random() < 0.1:
+                lines = self.rng.choice((1, 1, 2, 3, 5, 10, 50, 500))
+                engine.send("setoption name MultiPV value %d" % lines)
+            go = self.goLine(lines)
+            engine.send(go)
+            self.bestMove(engine, expected, "cycle %d (%s; %s)" % (cycle, line[:200], go))
             if cycle == 50:
                 rssStart = memoryOf(engine)
             if (cycle + 1) % 1000 == 0:
@@ -446,6 +451,19 @@ class Stress:
         if rssStart and rssEnd and rssStart[0] and rssEnd[0] > rssStart[0] + 8 * 1024:
             self.fault("cycles: resident memory grew from %d to %d KiB" % (rssStart[0], rssEnd[0]))
         self.finish(engine, "cycles")
+
+    def goLine(self, pvLines):
+        """Mostly "go depth 1..6" (shallower with many variations), sometimes a short clock."""
+        if self.rng.random() < 0.8:
+            return "go depth %d" % self.rng.randrange(1, 7 if pvLines <= 5 else 4)
+        clock = self.rng.choice((1, 10, 50, 200, 999, 1000, 2000, 0, -100))
+        increment = self.rng.choice((0, 0, 10, 100, -5))
+        return self.rng.choice((
+            "go movetime %d" % self.rng.randrange(1, 60),
+            "go wtime %d btime %d winc %d binc %d" % (clock, clock, increment, increment),
+            "go wtime %d btime %d movestogo %d" % (clock, clock, self.rng.choice((1, 2, 40, -1, 0))),
+            "go depth 2 movetime 30 nodes 100 ponder searchmoves e2e4",
+        ))
 
     def phaseStop(self, source):
         engine = self.start()
@@ -610,24 +628,36 @@ class Stress:
         self.finish(engine, "lines")
 
     def phaseHash(self):
+        """Resident memory is sampled whenever the table is back at 4 MB. It may rise once:
+        after a large block is freed, the C library serves blocks up to 32 MiB from its heap,
+        which keeps their pages. It must not grow from one round of sizes to the next."""
         engine = self.start()
         position = Position(GameStarts[1])
         engine.send("position fen " + GameStarts[1])
         sizes = (4, 2048, 16, 1024, 4, 2048, 64, 2048, 4, 512, 2048, 4)
         self.bestMoveAfterSize(engine, position, 4)
         baseline = memoryOf(engine)[0]
+        samples = []
         peak = 0
         for i in range(self.sizes["hashCycles"]):
             size = sizes[i % len(sizes)]
             self.bestMoveAfterSize(engine, position, size, clear=(i % 3 == 0))
-            peak = max(peak, memoryOf(engine)[0] or 0)
+            rss = memoryOf(engine)[0] or 0
+            peak = max(peak, rss)
+            if size == 4:
+                samples.append(rss)
         self.bestMoveAfterSize(engine, position, 4)
         end = memoryOf(engine)
+        samples.append(end[0])
         self.memory.append(("hash", (baseline, None), end))
-        if baseline and end[0] > baseline + 8 * 1024:
+        heapHeld = 32 * 1024 + 8 * 1024
+        if baseline and end[0] > baseline + heapHeld:
             self.fault("hash: resident memory %d KiB at 4 MB after cycling, %d KiB before" % (end[0], baseline))
-        print("  hash: VmRSS %s KiB at 4 MB, peak seen %d KiB, %s KiB at 4 MB after %d cycles (VmHWM %s KiB)"
-              % (baseline, peak, end[0], self.sizes["hashCycles"], end[1]), flush=True)
+        # Over a long run, the second half must add nothing to the first.
+        if len(samples) >= 16 and end[0] > samples[len(samples) // 2] + 1024:
+            self.fault("hash: resident memory at 4 MB grows: %s KiB" % samples)
+        print("  hash: VmRSS at 4 MB %s KiB at first, then %s KiB; peak seen %d KiB; VmHWM %s KiB"
+              % (baseline, samples, peak, end[1]), flush=True)
         self.count("hash size changes", self.sizes["hashCycles"])
         self.finish(engine, "hash")
 

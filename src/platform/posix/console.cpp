@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -26,8 +27,11 @@ long readStandardInput(char* buffer, std::size_t size) {
 }  // namespace
 
 // Stdio unbuffered, and the C++ objects kept synchronised with it so they add no buffer of
-// their own: a line written as one string still leaves in one write(2).
+// their own: a line written as one string still leaves in one write(2). An interface that
+// has gone away makes writes fail rather than kill the program, so the end of its input ends
+// the program as usual, with exit code 0, as on Windows.
 void makeStandardStreamsUnbuffered() {
+    std::signal(SIGPIPE, SIG_IGN);
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::ios::sync_with_stdio(true);

@@ -1,0 +1,124 @@
+// The whole command loop fed an arbitrary byte stream. Lines are cut by the engine's own input
+// buffer and run through executeCommand on one game board, as the real loop does; only "go"
+// is bounded, so that one input stays fast: its depth is capped, "infinite" (which would wait
+// for a "stop" that never comes) is dropped, and the hash size and line count are kept small.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "board/board.h"
+#include "control/go.h"
+#include "control/thread_pool.h"
+#include "engine/command_loop.h"
+#include "engine/options.h"
+#include "engine/position_command.h"
+#include "fuzz_support.h"
+#include "platform/input_buffer.h"
+
+namespace orvath::fuzz {
+
+namespace {
+
+constexpr int32_t MaxSearchDepth = 3;
+constexpr int32_t MaxHashMegabytes = 16;
+constexpr int32_t MaxPvLines = 4;
+constexpr int MaxSearchesPerInput = 12;
+
+// Keeps an option below a ceiling for one search and restores its text afterwards, so the
+// input still sees the value it set.
+class OptionCeiling {
+public:
+    OptionCeiling(const char* name, int32_t ceiling) : option(engineOption(name)), saved(option.currentValue) {
+        if (option.numericValue() > ceiling)
+            option.currentValue = std::to_string(ceiling);
+    }
+    ~OptionCeiling() { option.currentValue = saved; }
+
+private:
+    EngineOption& option;
+    std::string saved;
+};
+
+// The limits of the line, parsed by the engine, then bounded.
+bool runBoundedSearch(Board& board, std::istream& words) {
+    SearchLimits limits = parseGoLimits(board, words);
+    if (limits.depth == 0 || limits.depth > MaxSearchDepth)
+        limits.depth = MaxSearchDepth;
+    limits.infinite = 0;
+    const OptionCeiling hash(HashOptionName, MaxHashMegabytes);
+    const OptionCeiling lines(MultiPvOptionName, MaxPvLines);
+
+    const uint64_t keyBefore = board.positionHash();
+    const BoardState* stateBefore = board.currentState;
+    const bool goOn = startSearch(board, limits);
+    check(board.positionHash() == keyBefore && board.currentState == stateBefore, "search left the board changed");
+    return goOn;
+}
+
+void checkOptions() {
+    const int32_t hash = engineOption(HashOptionName).numericValue();
+    const int32_t lines = engineOption(MultiPvOptionName).numericValue();
+    const std::string& clear = engineOption(ClearHashOptionName).currentValue;
+    check(hash >= 4 && hash <= 2048, "Hash option out of range");
+    check(lines >= 1 && lines <= 500, "MultiPV option out of range");
+    check(clear == "true" || clear == "false", "Clear Hash option neither true nor false");
+}
+
+}  // namespace
+
+}  // namespace orvath::fuzz
+
+using namespace orvath;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::quietStandardStreams();
+    fuzz::initStartUpTables();
+    initThreadPool();
+    // The workers sleep until told to end; the pool's destructor would wait for them forever.
+    std::atexit(exitThreadPool);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    resetOptionsToDefaults();
+    Board board;
+    board.setFromFen(StartFen);
+    board.threadIndex = 0;
+
+    auto input = std::make_unique<platform::InputBuffer>();
+    size_t offset = 0;
+    const auto readSome = [&](char* buffer, size_t room) -> long {
+        const size_t count = std::min(room, size - offset);
+        if (count > 0)
+            std::memcpy(buffer, data + offset, count);
+        offset += count;
+        return static_cast<long>(count);
+    };
+
+    int searches = 0;
+    std::string line;
+    while (input->readLine(line, readSome)) {
+        std::istringstream words(line);
+        std::string command;
+        bool goOn = true;
+        if (words >> command && command == "go") {
+            if (++searches > fuzz::MaxSearchesPerInput)
+                continue;
+            goOn = fuzz::runBoundedSearch(board, words);
+        } else {
+            goOn = executeCommand(board, line);
+        }
+        fuzz::check(board.isConsistent(), "game board inconsistent");
+        fuzz::check(isPlayablePosition(board), "game board holds an unplayable position");
+        fuzz::check(positionStateCursor() >= 0 && positionStateCursor() < PositionStateRingSize, "ring cursor");
+        fuzz::checkOptions();
+        if (!goOn)
+            break;
+    }
+    return 0;
+}

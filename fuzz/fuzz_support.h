@@ -1,0 +1,48 @@
+// Shared set-up of the fuzz targets: the start-up tables, and standard streams that keep a
+// search from blocking on input or flooding the terminal with its output.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "board/bitboard.h"
+#include "board/keys.h"
+#include "search/search_tables.h"
+
+namespace orvath::fuzz {
+
+// Stops the run with a message: libFuzzer keeps the input that got here as a finding.
+[[noreturn]] inline void fail(std::string_view what) {
+    std::fprintf(stderr, "fuzz check failed: %.*s\n", static_cast<int>(what.size()), what.data());
+    std::abort();
+}
+
+inline void check(bool condition, std::string_view what) {
+    if (!condition)
+        fail(what);
+}
+
+// Standard input becomes a pipe that stays open and empty, so the search poll always finds
+// nothing waiting and never blocks; standard output goes nowhere.
+inline void quietStandardStreams() {
+    int ends[2];
+    if (::pipe(ends) != 0 || ::dup2(ends[0], STDIN_FILENO) < 0)
+        fail("cannot replace standard input");
+    ::close(ends[0]);  // the write end stays open for the whole run: no end of input
+    const int nowhere = ::open("/dev/null", O_WRONLY);
+    if (nowhere < 0 || ::dup2(nowhere, STDOUT_FILENO) < 0)
+        fail("cannot replace standard output");
+    ::close(nowhere);
+}
+
+inline void initStartUpTables() {
+    initAttackTables();
+    initHashesAndScores();
+    initSearchTables();
+}
+
+}  // namespace orvath::fuzz
