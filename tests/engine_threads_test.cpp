@@ -74,7 +74,8 @@ TEST_F(EngineThreads, ThirtyTwoFromStartUpThroughSearchesAndQuitEndsThemAtOnce) 
     ASSERT_TRUE(engine.sendLine("isready"));
     ASSERT_EQ(engine.readLine(ReplyTimeout), "readyok");
     const int afterStartUp = threadCount(pid);
-    if (runsNatively(pid))
+    const bool native = runsNatively(pid);
+    if (native)
         EXPECT_EQ(afterStartUp, PoolThreads);
     else
         EXPECT_GE(afterStartUp, PoolThreads) << "under an emulator, which adds threads of its own";
@@ -94,11 +95,14 @@ TEST_F(EngineThreads, ThirtyTwoFromStartUpThroughSearchesAndQuitEndsThemAtOnce) 
     EXPECT_EQ(threadCount(pid), afterStartUp) << "after an infinite search";
 
     // Every worker is woken, leaves through its exit flag and is joined before the exit.
+    // An emulator tears its threads down at its own pace; only the native program is timed.
     const auto quitSent = std::chrono::steady_clock::now();
     ASSERT_TRUE(engine.sendLine("quit"));
-    EXPECT_EQ(engine.waitForExit(QuitLimit), 0);
+    EXPECT_EQ(engine.waitForExit(native ? std::chrono::milliseconds(QuitLimit) : std::chrono::milliseconds(ExitTimeout)), 0);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - quitSent);
-    EXPECT_LT(took, QuitLimit);
+    if (native) {
+        EXPECT_LT(took, QuitLimit);
+    }
     RecordProperty("threads", afterStartUp);
     RecordProperty("quitMilliseconds", static_cast<int>(took.count()));
 }
