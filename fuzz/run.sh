@@ -36,6 +36,10 @@ cmake --build "$build" -j"${JOBS:-2}"
 # Larger inputs only where the target needs room: whole sessions for the command loop.
 declare -A maxLength=([command_loop]=8192 [position]=512 [parsing]=2048)
 
+# Reports with file names and lines, where the symbolizer is installed (Debian: llvm-14).
+if [ -z "${ASAN_SYMBOLIZER_PATH-}" ] && command -v llvm-symbolizer-14 >/dev/null; then
+    export ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer-14)
+fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 

@@ -20,13 +20,12 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <cstdio>
 #include <string>
 
 namespace orvath {
 namespace {
 
-constexpr DWORD ExitWait = 10000;  // ms an engine may take to end once its input has ended
+constexpr DWORD ExitWait = 10000;  // ms an engine may take to exit after its output or pipes close
 constexpr DWORD ChunkSize = 4096;
 constexpr int NoEngineCode = 125;
 constexpr int HungEngineCode = 124;
@@ -55,7 +54,9 @@ void writeAll(HANDLE handle, const char* bytes, DWORD size) {
     }
 }
 
-void writeOut(const std::string& text) { writeAll(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size())); }
+void writeOut(const std::string& text) {
+    writeAll(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()));
+}
 
 void note(const std::string& text) {
     const std::string line = "relay: " + text + "\n";
@@ -199,7 +200,8 @@ int run(int argc, char** argv) {
             text += ", " + std::to_string(GetTickCount() - relay.inputEndTime) + " ms after its input ended";
         note(text);
     } else {
-        note("engine still running " + std::to_string(ExitWait) + " ms after its output ended; terminated");
+        note("engine still running " + std::to_string(ExitWait) + " ms after " +
+             (relay.vanish ? "its pipes were closed" : "it closed its output") + "; terminated");
         TerminateProcess(relay.engine.hProcess, HungEngineCode);
     }
     CloseHandle(relay.engine.hThread);

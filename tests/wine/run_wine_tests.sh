@@ -83,7 +83,9 @@ pass() { passed=$((passed + 1)); echo "PASS $*"; }
 fail() { failed=$((failed + 1)); echo "FAIL $*"; }
 skip() { skipped=$((skipped + 1)); echo "SKIP $*"; }
 
-nowUs() { local t=$EPOCHREALTIME; echo $((10#${t/./})); }
+# The wall clock in microseconds, into $now: no subshell, whose fork would add to every time
+# measured.
+tick() { local t=$EPOCHREALTIME; now=$((10#${t/./})); }
 
 # The moves a legal answer may be: white's first moves, and black's replies to 1. e4.
 WhiteFirstMoves=" a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4 b1a3 b1c3 g1f3 g1h3 "
@@ -164,39 +166,48 @@ readLine() {
 # runs out or the output ends first.
 expectMatch() {
     local pattern=$1 seconds=$2 deadline
-    deadline=$(($(nowUs) + seconds * 1000000))
+    tick
+    deadline=$((now + seconds * 1000000))
     while true; do
-        local left=$((deadline - $(nowUs)))
+        tick
+        local left=$((deadline - now)) wait_for
         ((left > 0)) || return 1
-        readLine "$((left / 1000000)).$(printf '%06d' $((left % 1000000)))" || return 1
+        printf -v wait_for '%d.%06d' $((left / 1000000)) $((left % 1000000))
+        readLine "$wait_for" || return 1
         [[ $line =~ $pattern ]] && return 0
     done
+}
+
+# Ends the relay and every Windows program of the test prefix: an engine that hangs would
+# otherwise go on searching after its relay, or the terminal that held it, has gone.
+endEverything() {
+    kill "$relay_pid" 2>/dev/null
+    "$wineserver_program" -k 2>/dev/null
+    wait "$relay_pid" 2>/dev/null
 }
 
 # Waits for the relay to end; sets exit_code (or "none" when it is still running, and then
 # ends it).
 waitForExit() {
     local seconds=$1 begun deadline
-    begun=$(nowUs)
+    tick
+    begun=$now
     deadline=$((begun + seconds * 1000000))
-    while kill -0 "$relay_pid" 2>/dev/null && (($(nowUs) < deadline)); do sleep 0.01; done
+    while kill -0 "$relay_pid" 2>/dev/null && tick && ((now < deadline)); do sleep 0.01; done
     if kill -0 "$relay_pid" 2>/dev/null; then
         exit_code=none
-        kill "$relay_pid" 2>/dev/null
-        wait "$relay_pid" 2>/dev/null
+        endEverything
     else
         wait "$relay_pid"
         exit_code=$?
     fi
-    exit_ms=$((($(nowUs) - begun) / 1000))
+    tick
+    exit_ms=$(((now - begun) / 1000))
 }
 
 finish() {
     [ -n "${to_engine-}" ] && exec {to_engine}>&- 2>/dev/null
-    if kill -0 "$relay_pid" 2>/dev/null; then
-        kill "$relay_pid" 2>/dev/null
-        wait "$relay_pid" 2>/dev/null
-    fi
+    kill -0 "$relay_pid" 2>/dev/null && endEverything
     exec {from_engine}<&-
     to_engine=
 }
@@ -253,13 +264,15 @@ testDepthSix() {
     send "position startpos moves e2e4"
     send "go depth 6"
     local sent ms deepest=""
-    sent=$(nowUs)
+    tick
+    sent=$now
     local found=no
     while readLine "$SearchSeconds"; do
         [[ $line =~ ^info.*\ depth\ ([0-9]+) ]] && deepest=${BASH_REMATCH[1]}
         if [[ $line =~ ^bestmove\ ([a-h][1-8][a-h][1-8][qrbn]?)$ ]]; then found=${BASH_REMATCH[1]}; break; fi
     done
-    ms=$((($(nowUs) - sent) / 1000))
+    tick
+    ms=$(((now - sent) / 1000))
     send isready
     expectMatch '^readyok$' "$ReplySeconds"; local ready=$?
     send quit
@@ -282,10 +295,12 @@ testStop() {
         send "go infinite"
         if expectMatch '^bestmove' "$ThinkSeconds"; then early+=" round $round"; fi
         local sent
-        sent=$(nowUs)
+        tick
+        sent=$now
         send stop
         if expectMatch '^bestmove ' "$ReplySeconds"; then
-            ms=$((($(nowUs) - sent) / 1000))
+            tick
+            ms=$(((now - sent) / 1000))
             latencies+=("$ms")
             answers+=" ${line#bestmove } ($ms ms)"
             [[ $WhiteFirstMoves == *" ${line#bestmove } "* ]] || late+=" illegal ${line#bestmove }"
@@ -315,11 +330,13 @@ testQuitDuringSearch() {
     send "go infinite"
     sleep "$ThinkSeconds"
     local sent
-    sent=$(nowUs)
+    tick
+    sent=$now
     send quit
     expectMatch '^bestmove ' "$ReplySeconds"; local answered=$? move=${line#bestmove }
     waitForExit "$ExitSeconds"
-    local ms=$((($(nowUs) - sent) / 1000))
+    tick
+    local ms=$(((now - sent) / 1000))
     if [ $answered = 0 ] && [[ $WhiteFirstMoves == *" $move "* ]] && [ "$exit_code" = 0 ]; then
         pass "$name go infinite then quit: bestmove $move, exit code 0, $ms ms after quit"
     else
@@ -385,15 +402,20 @@ testEndOfInputWhenIdle() {
 # The Windows clock decides when a timed search ends.
 testMoveTime() {
     start
+    # Timed from a running program: Wine takes a while to start one.
+    send isready
+    expectMatch '^readyok$' "$ReplySeconds"
     send "position startpos"
     local sent ms
-    sent=$(nowUs)
+    tick
+    sent=$now
     send "go movetime 500"
     expectMatch '^bestmove ' "$ReplySeconds"; local answered=$? move=${line#bestmove }
-    ms=$((($(nowUs) - sent) / 1000))
+    tick
+    ms=$(((now - sent) / 1000))
     send quit
     waitForExit "$ExitSeconds"
-    if [ $answered = 0 ] && [[ $WhiteFirstMoves == *" $move "* ]] && ((ms >= 480 && ms <= 3000)) && [ "$exit_code" = 0 ]; then
+    if [ $answered = 0 ] && [[ $WhiteFirstMoves == *" $move "* ]] && ((ms >= 480 && ms <= 2000)) && [ "$exit_code" = 0 ]; then
         pass "$name go movetime 500: bestmove $move after $ms ms"
     else
         fail "$name go movetime 500: bestmove '$move' after $ms ms, exit code $exit_code"
@@ -422,10 +444,12 @@ testConsole() {
     send "go infinite"
     local early=no sent ms move=""
     if expectMatch 'bestmove' "$ThinkSeconds"; then early=yes; fi
-    sent=$(nowUs)
+    tick
+    sent=$now
     send stop
     if expectMatch 'bestmove [a-h][1-8][a-h][1-8]' "$ReplySeconds"; then
-        ms=$((($(nowUs) - sent) / 1000))
+        tick
+        ms=$(((now - sent) / 1000))
         move=${line##*bestmove }
     fi
     send quit
@@ -475,7 +499,7 @@ for program in "${programs[@]}"; do
 done
 rm -f "$work/in" "$work/out"
 # The Wine server of this prefix ends by itself a few seconds after its last program.
-"$wineserver_program" -w 2>/dev/null
+timeout 30 "$wineserver_program" -w 2>/dev/null || "$wineserver_program" -k 2>/dev/null
 
 if ((${#latencies[@]})); then
     echo "stop latency under Wine (ms): ${latencies[*]}"
