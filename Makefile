@@ -5,6 +5,9 @@
 #   make run    builds bin/orvath64 only and starts it on this terminal
 #   make test   builds every configuration and runs all tests
 #   make test-wine  runs the Windows programs under Wine (tests/wine/run_wine_tests.sh)
+#   make test-fuzz  runs each fuzz target for FUZZ_SECONDS (fuzz/run.sh; needs clang-14)
+#   make test-stress  the short stress run of bin/orvath64 (tools/stress.py --short)
+#   make test-tsan  the threaded tests under ThreadSanitizer (tools/tsan.sh)
 #   make clean  removes the builds and programs made here
 #
 # A program whose toolchain is missing is skipped with a message saying which package to
@@ -48,12 +51,17 @@ MISSING_mingw64 := 64-bit Windows needs g++-mingw-w64-x86-64
 MISSING_mingw32 := 32-bit Windows needs g++-mingw-w64-i686
 MISSING_wine := running the Windows programs needs Wine (wine64) and g++-mingw-w64-x86-64
 
+MISSING_clang := the fuzz targets need clang-14 and libclang-rt-14-dev
+MISSING_python := the stress test needs python3
+
 WINE_TESTS := $(CURDIR)/tests/wine/run_wine_tests.sh
+FUZZ_SECONDS ?= 60
 
 # $(call require,toolchain): stops with the reason when the toolchain does not work here.
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
-.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan test-wine
+.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan test-wine \
+	test-fuzz test-stress test-tsan
 
 all: orvath64
 	@$(call optional,m32,orvath32)
@@ -115,6 +123,19 @@ test-wine:
 	@programs="$(BIN)/orvath64.exe"; [ -f "$(BIN)/orvath32.exe" ] && programs+=" $(BIN)/orvath32.exe"; \
 	set -x; bash $(WINE_TESTS) --work $(BUILD)/wine $$programs
 
+# Each target replays its kept inputs, then fuzzes for a fixed time from the seed corpus.
+test-fuzz:
+	$(call require,clang)
+	JOBS=$(JOBS) $(CURDIR)/fuzz/run.sh $(FUZZ_SECONDS)
+
+# A fresh random seed each run, printed in the summary so that a failure can be replayed.
+test-stress: orvath64
+	$(call require,python)
+	python3 $(CURDIR)/tools/stress.py --short --engine $(BIN)/orvath64
+
+test-tsan:
+	JOBS=$(JOBS) $(CURDIR)/tools/tsan.sh
+
 # Every configuration this machine can build; the Windows programs are built, and run where
 # Wine is installed. A failing step does not stop the others; the summary names what failed
 # or was skipped.
@@ -130,6 +151,9 @@ test:
 	if ! $(PROBE) m32; then skip test-w32 "$(MISSING_m32)"; \
 	else step test-w32; $(PROBE) m32-run || skipped="$$skipped  running the w32 tests: $(MISSING_m32-run)\n"; fi; \
 	step test-asan; \
+	step test-tsan; \
+	if $(PROBE) python; then step test-stress; else skip test-stress "$(MISSING_python)"; fi; \
+	if $(PROBE) clang; then step test-fuzz; else skip test-fuzz "$(MISSING_clang)"; fi; \
 	if $(PROBE) mingw64; then step orvath64.exe; else skip orvath64.exe "$(MISSING_mingw64)"; fi; \
 	if $(PROBE) mingw32; then step orvath32.exe; else skip orvath32.exe "$(MISSING_mingw32)"; fi; \
 	if bash $(WINE_TESTS) --available; then step test-wine; \
@@ -141,5 +165,5 @@ test:
 	echo "all tests passed"
 
 clean:
-	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32 wine)
+	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32 wine tsan fuzz)
 	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench)
