@@ -60,15 +60,6 @@ bool runBoundedSearch(Board& board, std::istream& words) {
     return goOn;
 }
 
-void checkOptions() {
-    const int32_t hash = engineOption(HashOptionName).numericValue();
-    const int32_t lines = engineOption(MultiPvOptionName).numericValue();
-    const std::string& clear = engineOption(ClearHashOptionName).currentValue;
-    check(hash >= 4 && hash <= 2048, "Hash option out of range");
-    check(lines >= 1 && lines <= 500, "MultiPV option out of range");
-    check(clear == "true" || clear == "false", "Clear Hash option neither true nor false");
-}
-
 }  // namespace
 
 }  // namespace orvath::fuzz

@@ -1,16 +1,19 @@
-// Shared set-up of the fuzz targets: the start-up tables, and standard streams that keep a
-// search from blocking on input or flooding the terminal with its output.
+// Shared set-up of the fuzz targets: the start-up tables, standard streams that keep a search
+// from blocking on input or flooding the terminal with its output, and the shared checks.
 #pragma once
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "board/bitboard.h"
 #include "board/keys.h"
+#include "engine/options.h"
 #include "search/search_tables.h"
 
 namespace orvath::fuzz {
@@ -37,6 +40,16 @@ inline void quietStandardStreams() {
     if (nowhere < 0 || ::dup2(nowhere, STDOUT_FILENO) < 0)
         fail("cannot replace standard output");
     ::close(nowhere);
+}
+
+// Whatever the input set, every option holds a value of its range.
+inline void checkOptions() {
+    const int32_t hash = engineOption(HashOptionName).numericValue();
+    const int32_t lines = engineOption(MultiPvOptionName).numericValue();
+    const std::string& clear = engineOption(ClearHashOptionName).currentValue;
+    check(hash >= 4 && hash <= 2048, "Hash option out of range");
+    check(lines >= 1 && lines <= 500, "MultiPV option out of range");
+    check(clear == "true" || clear == "false", "Clear Hash option neither true nor false");
 }
 
 inline void initStartUpTables() {

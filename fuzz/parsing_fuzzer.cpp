@@ -34,15 +34,6 @@ constexpr std::string_view Positions[] = {
 constexpr int PositionCount = sizeof(Positions) / sizeof(Positions[0]);
 constexpr int MaxMovesMade = 64;
 
-void checkOptions() {
-    const int32_t hash = engineOption(HashOptionName).numericValue();
-    const int32_t lines = engineOption(MultiPvOptionName).numericValue();
-    const std::string& clear = engineOption(ClearHashOptionName).currentValue;
-    check(hash >= 4 && hash <= 2048, "Hash option out of range");
-    check(lines >= 1 && lines <= 500, "MultiPV option out of range");
-    check(clear == "true" || clear == "false", "Clear Hash option neither true nor false");
-}
-
 void checkMoveText(Board& board, BoardState* states, int& made, const std::string& line) {
     const Move move = textToMove(board, line);
     if (move == NoMove)

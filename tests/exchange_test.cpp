@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -12,15 +11,6 @@
 
 namespace orvath {
 namespace {
-
-std::unique_ptr<Board> boardFrom(std::string_view fen) {
-    initTables();
-    static std::once_flag keys;
-    std::call_once(keys, [] { initHashesAndScores(); });
-    auto board = std::make_unique<Board>();
-    board->setFromFen(fen);
-    return board;
-}
 
 int exchange(std::string_view fen, Move move) { return boardFrom(fen)->staticExchange(move); }
 

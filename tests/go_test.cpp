@@ -20,13 +20,6 @@ namespace {
 
 constexpr std::string_view BlackToMoveFen = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1";
 
-std::unique_ptr<Board> boardFrom(std::string_view fen) {
-    initTables();
-    auto board = std::make_unique<Board>();
-    board->setFromFen(fen);
-    return board;
-}
-
 SearchLimits parse(std::string_view fen, const std::string& line) {
     const auto board = boardFrom(fen);
     std::istringstream words(line);

@@ -3,7 +3,6 @@
 
 #include <bitset>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string_view>
 #include <vector>
@@ -15,15 +14,6 @@
 
 namespace orvath {
 namespace {
-
-std::unique_ptr<Board> boardFrom(std::string_view fen) {
-    initTables();
-    static std::once_flag keys;
-    std::call_once(keys, [] { initHashesAndScores(); });
-    auto board = std::make_unique<Board>();
-    board->setFromFen(fen);
-    return board;
-}
 
 bool legal(const Board& board, Move move) { return board.isLegal(move, board.pinnedOwnPieces()); }
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
@@ -18,15 +17,6 @@
 
 namespace orvath {
 namespace {
-
-std::unique_ptr<Board> boardFrom(std::string_view fen) {
-    initTables();
-    static std::once_flag keys;
-    std::call_once(keys, [] { initHashesAndScores(); });
-    auto board = std::make_unique<Board>();
-    board->setFromFen(fen);
-    return board;
-}
 
 void position(Board& board, const std::string& rest) {
     std::istringstream words(rest);

@@ -20,13 +20,6 @@ namespace {
 
 constexpr std::string_view Kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
 
-std::unique_ptr<Board> boardFrom(std::string_view fen) {
-    initTables();
-    auto board = std::make_unique<Board>();
-    board->setFromFen(fen);
-    return board;
-}
-
 std::vector<Move> rootMoves() {
     std::vector<Move> moves;
     for (const RootEntry& entry : rootList) moves.push_back(entry.move());

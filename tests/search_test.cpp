@@ -58,12 +58,6 @@ protected:
         stack = std::make_unique<SearchStack>();
     }
 
-    std::unique_ptr<Board> boardFrom(std::string_view fen) {
-        auto board = std::make_unique<Board>();
-        board->setFromFen(fen);
-        return board;
-    }
-
     // A frame for a node at `ply`, as the search from the root would reach it.
     SearchFrame* frameAtPly(int ply) {
         SearchFrame* root = stack->prepareRoot();

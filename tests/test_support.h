@@ -1,10 +1,13 @@
 // Shared set-up for the unit tests: the start-up tables, built once per test program.
 #pragma once
 
+#include <memory>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "board/bitboard.h"
+#include "board/board.h"
 #include "board/keys.h"
 #include "board/movegen.h"
 
@@ -17,6 +20,14 @@ inline void initTables() {
         initAttackTables();
         initHashesAndScores();
     });
+}
+
+// A fresh board set from the FEN.
+inline std::unique_ptr<Board> boardFrom(std::string_view fen) {
+    initTables();
+    auto board = std::make_unique<Board>();
+    board->setFromFen(fen);
+    return board;
 }
 
 // The legal moves of the position, in generation order.

@@ -333,6 +333,14 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     if (searchSignals.stop)
         return bestValue;
 
+    recordResult(board, f, key, bestValue, alphaIn, beta, depth, quietsSearched, quietCount);
+    return bestValue;
+}
+
+}  // namespace
+
+void recordResult(const Board& board, SearchFrame* f, uint64_t key, int bestValue, int alphaIn, int beta, int depth,
+                  const Move* quietsSearched, int quietCount) {
     const Move storedMove = bestValue > alphaIn ? f->bestMove : NoMove;
     hashTable.store(key, valueToTable(bestValue, f->ply), boundOf(bestValue, alphaIn, beta), depth, storedMove, f->eval,
                     f->evalMargin);
@@ -340,10 +348,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         updateKillers(f, storedMove);
         updateHistory(board, storedMove, depth, quietsSearched, quietCount);
     }
-    return bestValue;
 }
-
-}  // namespace
 
 bool isCaptureOrPromotion(const Board& board, Move move) {
     const int kind = moveKind(move);

@@ -152,13 +152,7 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     if (searchSignals.stop)
         return bestValue;
 
-    const Move storedMove = bestValue > alphaIn ? f->bestMove : NoMove;
-    hashTable.store(key, valueToTable(bestValue, f->ply), boundOf(bestValue, alphaIn, beta), depth, storedMove, f->eval,
-                    f->evalMargin);
-    if (bestValue >= beta && storedMove != NoMove && !isCaptureOrPromotion(board, storedMove)) {
-        updateKillers(f, storedMove);
-        updateHistory(board, storedMove, depth, quietsSearched, quietCount);
-    }
+    recordResult(board, f, key, bestValue, alphaIn, beta, depth, quietsSearched, quietCount);
     return bestValue;
 }
 
