@@ -111,19 +111,21 @@ void HashTable::clear() {
 void HashTable::store(uint64_t key, int value, int bound, int depth, Move move, int staticEval, int evalMargin) {
     const uint32_t key32 = static_cast<uint32_t>(key >> 32);
     HashEntry* entries = bucketOf(key)->entries;
+    const auto entryWith = [&](Move entryMove) {
+        return HashEntry{key32,
+                         entryMove,
+                         static_cast<uint8_t>(bound),
+                         currentGeneration,
+                         static_cast<int16_t>(value),
+                         static_cast<int16_t>(depth),
+                         static_cast<int16_t>(staticEval),
+                         static_cast<int16_t>(evalMargin)};
+    };
     HashEntry* replace = entries;
     for (int i = 0; i < BucketEntries; ++i) {
         HashEntry& entry = entries[i];
         if (entry.key32 == 0 || entry.key32 == key32) {
-            const Move kept = move != NoMove ? move : entry.move;
-            entry = HashEntry{key32,
-                              kept,
-                              static_cast<uint8_t>(bound),
-                              currentGeneration,
-                              static_cast<int16_t>(value),
-                              static_cast<int16_t>(depth),
-                              static_cast<int16_t>(staticEval),
-                              static_cast<int16_t>(evalMargin)};
+            entry = entryWith(move != NoMove ? move : entry.move);
             return;
         }
         const int replaceIsCurrent = replace->generation == currentGeneration ? 2 : 0;
@@ -132,14 +134,7 @@ void HashTable::store(uint64_t key, int value, int bound, int depth, Move move, 
         if (replaceIsCurrent + entryIsKept + entryIsShallower > 0)
             replace = &entry;
     }
-    *replace = HashEntry{key32,
-                         move,
-                         static_cast<uint8_t>(bound),
-                         currentGeneration,
-                         static_cast<int16_t>(value),
-                         static_cast<int16_t>(depth),
-                         static_cast<int16_t>(staticEval),
-                         static_cast<int16_t>(evalMargin)};
+    *replace = entryWith(move);
 }
 
 }  // namespace orvath
