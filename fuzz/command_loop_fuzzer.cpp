@@ -1,7 +1,9 @@
 // The whole command loop fed an arbitrary byte stream. Lines are cut by the engine's own input
 // buffer and run through executeCommand on one game board, as the real loop does; only "go"
 // is bounded, so that one input stays fast: its depth is capped, "infinite" (which would wait
-// for a "stop" that never comes) is dropped, and the hash size and line count are kept small.
+// for a "stop" that never comes) is dropped, and the line count is kept small. The hash table
+// is sized as soon as "setoption" or "uci" is handled, so its memory is bounded at the
+// allocator: a larger size is refused, and the engine goes on with the table it has.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,13 +21,14 @@
 #include "engine/position_command.h"
 #include "fuzz_support.h"
 #include "platform/input_buffer.h"
+#include "search/hash_table.h"
 
 namespace orvath::fuzz {
 
 namespace {
 
 constexpr int32_t MaxSearchDepth = 3;
-constexpr int32_t MaxHashMegabytes = 16;
+constexpr size_t MaxHashBytes = size_t{16} << 20;
 constexpr int32_t MaxPvLines = 4;
 constexpr int MaxSearchesPerInput = 12;
 
@@ -44,13 +47,14 @@ private:
     std::string saved;
 };
 
+void* boundedAllocator(size_t bytes) { return bytes > MaxHashBytes ? nullptr : allocateBucketMemory(bytes); }
+
 // The limits of the line, parsed by the engine, then bounded.
 bool runBoundedSearch(Board& board, std::istream& words) {
     SearchLimits limits = parseGoLimits(board, words);
     if (limits.depth == 0 || limits.depth > MaxSearchDepth)
         limits.depth = MaxSearchDepth;
     limits.infinite = 0;
-    const OptionCeiling hash(HashOptionName, MaxHashMegabytes);
     const OptionCeiling lines(MultiPvOptionName, MaxPvLines);
 
     const uint64_t keyBefore = board.positionHash();
@@ -70,6 +74,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::quietStandardStreams();
     fuzz::initStartUpTables();
     initThreadPool();
+    hashTable.useAllocator(boundedAllocator);
     // The workers sleep until told to end; the pool's destructor would wait for them forever.
     std::atexit(exitThreadPool);
     return 0;

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "control/go.h"
+#include "engine/command_loop.h"
 #include "engine/options.h"
 #include "engine/position_command.h"
 #include "search/hash_table.h"
@@ -177,6 +178,44 @@ TEST_F(SearchStartTest, ClearHashEmptiesTheTableBeforeTheSearch) {
     setOption(set);
     search(*board, limits, goOn);
     EXPECT_EQ(hashTable.probe(key), nullptr);
+}
+
+// The table is made ready while "setoption" is handled, so that no search pays for it: sized
+// at once, and emptied at once when the button is pressed.
+TEST_F(SearchStartTest, SetOptionPreparesTheTableBeforeAnyGo) {
+    Board board;
+    board.setFromFen(StartFen);
+    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 64"));
+    EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(64));
+    const uint64_t key = 0x123456789abcdef0ull;
+    hashTable.store(key, 77, BoundExact, 40, NoMove, 0, 0);
+    ASSERT_TRUE(executeCommand(board, "setoption name Clear Hash"));
+    EXPECT_EQ(hashTable.probe(key), nullptr);
+    EXPECT_EQ(engineOption(ClearHashOptionName).currentValue, "false");
+    hashTable.store(key, 77, BoundExact, 40, NoMove, 0, 0);
+    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 64"));
+    EXPECT_NE(hashTable.probe(key), nullptr);  // same size: the contents stay
+    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 32"));
+}
+
+void* refuseLargeBlocks(size_t bytes) { return bytes > (size_t{32} << 20) ? nullptr : allocateBucketMemory(bytes); }
+
+// A size that cannot be had is told to a person watching, once, on standard error only.
+TEST_F(SearchStartTest, RefusedHashSizeIsReportedOnceOnStandardError) {
+    Board board;
+    board.setFromFen(StartFen);
+    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 32"));
+    hashTable.useAllocator(refuseLargeBlocks);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    executeCommand(board, "setoption name Hash value 1024");
+    executeCommand(board, "setoption name Clear Hash");
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    hashTable.useAllocator(allocateBucketMemory);
+    EXPECT_EQ(errors, "Orvath: no memory for a hash table of 1024 MB; keeping the table of 32 MB\n");
+    EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(32));
+    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 32"));
 }
 
 }  // namespace

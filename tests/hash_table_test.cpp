@@ -153,6 +153,22 @@ TEST(HashTableSize, ProcessTablePublishesItsBlockForPrefetch) {
     EXPECT_EQ(prefetchTarget.buckets, reinterpret_cast<const char*>(hashTable.bucketOf(0)));
 }
 
+// A dozen queens evaluate beyond the 16-bit fields: stored at the nearest end of their range,
+// never wrapped to a score for the other side.
+TEST(HashTableStore, ScoresBeyondSixteenBitsAreSaturated) {
+    auto table = makeTable();
+    table->store(makeKey(1), 40000, BoundExact, 2, NoMove, 33000, 32768);
+    table->store(makeKey(2), -40000, BoundExact, 2, NoMove, -33000, 0);
+    const HashEntry* high = table->probe(makeKey(1));
+    const HashEntry* low = table->probe(makeKey(2));
+    ASSERT_TRUE(high != nullptr && low != nullptr);
+    EXPECT_EQ(high->value, 32767);
+    EXPECT_EQ(high->staticEval, 32767);
+    EXPECT_EQ(high->evalMargin, 32767);
+    EXPECT_EQ(low->value, -32768);
+    EXPECT_EQ(low->staticEval, -32768);
+}
+
 TEST(HashTableStore, ProbeFindsStoredFields) {
     auto table = makeTable();
     EXPECT_EQ(table->probe(makeKey(1)), nullptr);

@@ -107,9 +107,18 @@ TEST(TimeShare, ShareFallsWithTheHorizonAndStaysWithinTheTime) {
                   timeShare(TimeShareVariant::Maximum, 100000, horizon, 30));
 }
 
-TEST(TimeShare, NoPlyWeightLeftGivesTheWholeTime) {
-    EXPECT_EQ(timeShare(TimeShareVariant::Optimum, 5000, 10, 8000), 5000);
-    EXPECT_EQ(timeShare(TimeShareVariant::Maximum, 5000, 50, 7990), 5000);
+// Weights summing to zero leave the quotient without a value: the whole time. Weights whose
+// quotient is negative give nothing, so a game past move 4000 does not spend its clock at once.
+TEST(TimeShare, WeightsAtTheEndOfTheScale) {
+    EXPECT_EQ(timeShare(TimeShareVariant::Optimum, 5000, 1, 8000), 5000);
+    EXPECT_EQ(timeShare(TimeShareVariant::Optimum, 5000, 11, 7990), 5000);  // 10 + (-10)
+    EXPECT_EQ(timeShare(TimeShareVariant::Maximum, 5000, 11, 7990), 5000);
+    EXPECT_EQ(timeShare(TimeShareVariant::Optimum, 5000, 10, 8000), 0);
+    EXPECT_EQ(timeShare(TimeShareVariant::Maximum, 5000, 50, 7990), 0);
+    EXPECT_EQ(timeShare(TimeShareVariant::Optimum, 5000, 12, 7990), 0);
+    const TimeBudget late = computeTimeBudget(clockLimits(60000, 0, 10), 8000);
+    EXPECT_EQ(late.optimumTime, 20);
+    EXPECT_EQ(late.maximumTime, 20);
 }
 
 // Ply weights far below zero must not overflow (the sanitizer run checks it).
@@ -129,6 +138,52 @@ TEST(PollInterval, ShrinksWithLittleTimeLeft) {
         limits.time = time;
         EXPECT_EQ(pollIntervalFor(limits), interval) << "time " << time;
     }
+}
+
+// The planned budget before any guard against the per-move floor: the shares of every
+// horizon, each with the floor added, never above the clock.
+TimeBudget plannedBudget(const SearchLimits& limits, int gamePly) {
+    TimeBudget budget;
+    budget.optimumTime = budget.maximumTime = limits.time;
+    const int horizon = limits.movesToGo != 0 ? std::min(limits.movesToGo, 50) : 50;
+    for (int h = 1; h <= horizon; ++h) {
+        const int32_t remaining =
+            std::max<int32_t>(limits.time + limits.increment * (h - 1) - 70 * std::min(h, 40) - 200, 0);
+        budget.optimumTime =
+            std::min(budget.optimumTime, timeShare(TimeShareVariant::Optimum, remaining, h, gamePly) + 20);
+        budget.maximumTime =
+            std::min(budget.maximumTime, timeShare(TimeShareVariant::Maximum, remaining, h, gamePly) + 20);
+    }
+    budget.optimumTime = std::min(budget.optimumTime, budget.maximumTime);
+    return budget;
+}
+
+// The budget is the planned one everywhere but where the floor of 20 ms a move would drain the
+// clock: no time control to come, and an increment below the floor or a clock of 100 ms or
+// less. There it is capped at an eighth of the clock above 100 ms plus half the increment.
+TEST(TimeBudget, PlannedBudgetExceptWhereTheFloorWouldDrainTheClock) {
+    int capped = 0;
+    for (int32_t time : {1, 50, 100, 101, 150, 270, 500, 1000, 4000, 32000, 60000, 120000, 3600000})
+        for (int32_t increment : {0, 10, 19, 20, 100, 200, 1000, 2000, 5000})
+            for (int32_t movesToGo : {0, 1, 5, 40})
+                for (int gamePly : {0, 40, 121, 400}) {
+                    const SearchLimits limits = clockLimits(time, increment, movesToGo);
+                    const TimeBudget planned = plannedBudget(limits, gamePly);
+                    const TimeBudget budget = computeTimeBudget(limits, gamePly);
+                    const bool floorDrains = movesToGo == 0 && (increment < 20 || time <= 100);
+                    const int32_t cap = std::max(time - 100, 0) / 8 + increment / 2;
+                    const auto expected = [&](int32_t value) { return floorDrains ? std::min(value, cap) : value; };
+                    EXPECT_EQ(budget.maximumTime, expected(planned.maximumTime))
+                        << time << "+" << increment << " movestogo " << movesToGo << " ply " << gamePly;
+                    EXPECT_EQ(budget.optimumTime, expected(planned.optimumTime))
+                        << time << "+" << increment << " movestogo " << movesToGo << " ply " << gamePly;
+                    capped += budget.maximumTime != planned.maximumTime;
+                }
+    EXPECT_GT(capped, 0);
+    // Ordinary increment games keep the planned maximum (these were once cut by the cap).
+    const int32_t plannedMaximum[][3] = {{120000, 5000, 21028}, {60000, 2000, 9015}, {32000, 1000, 4546}, {4000, 200, 646}};
+    for (const auto& [time, increment, maximum] : plannedMaximum)
+        EXPECT_EQ(computeTimeBudget(clockLimits(time, increment, 0), 0).maximumTime, maximum) << time;
 }
 
 // A short clock with a small increment must not be drained by the per-move floor.

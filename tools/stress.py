@@ -628,9 +628,9 @@ class Stress:
         self.finish(engine, "lines")
 
     def phaseHash(self):
-        """Resident memory is sampled whenever the table is back at 4 MB. It may rise once:
-        after a large block is freed, the C library serves blocks up to 32 MiB from its heap,
-        which keeps their pages. It must not grow from one round of sizes to the next."""
+        """Resident memory is sampled whenever the table is back at 4 MB. It may rise once
+        (a C library may keep freed blocks in its heap), but it must not grow from one round
+        of sizes to the next."""
         engine = self.start()
         position = Position(GameStarts[1])
         engine.send("position fen " + GameStarts[1])

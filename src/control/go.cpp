@@ -4,12 +4,12 @@
 #include <string>
 
 #include "control/deepening.h"
+#include "control/hash_setup.h"
 #include "control/thread_pool.h"
 #include "control/time_budget.h"
 #include "engine/options.h"
 #include "engine/output.h"
 #include "platform/platform.h"
-#include "search/hash_table.h"
 #include "search/root_list.h"
 
 namespace orvath {
@@ -80,12 +80,7 @@ bool startSearch(Board& board, const SearchLimits& limits) {
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
     prepareThreadsForSearch();
 
-    hashTable.resize(engineOption(HashOptionName).numericValue());
-    EngineOption& clearHash = engineOption(ClearHashOptionName);
-    if (clearHash.currentValue == "true") {
-        clearHash.assignValue("false");
-        hashTable.clear();
-    }
+    prepareHashTable();
     multiPvCount = multiPv;
     wakeActiveThreads();
 

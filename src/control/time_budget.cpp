@@ -42,17 +42,19 @@ int32_t timeShare(TimeShareVariant variant, int32_t remaining, int horizon, int 
     for (int i = 1; i < horizon; ++i)
         laterWeight += PlyWeightBase - static_cast<int64_t>(gamePly) - 2 * i;
 
-    // Past some 4000 moves the weights turn negative. While all of them are, the quotients
-    // still lie in 0..1; only a zero weight for this move, or weights of mixed sign that sum
-    // to nothing, leave no share to compute: the move may then take all of it.
-    if (moveWeight == 0 || (moveWeight > 0 && moveWeight + laterWeight <= 0))
+    // Past some 4000 moves the weights shrink to zero and below. Where they sum to zero the
+    // quotient has no value and the move may take all of the time; where weights of mixed sign
+    // make it negative, the move gets nothing.
+    const bool maximum = variant == TimeShareVariant::Maximum;
+    if (moveWeight + laterWeight == 0 || (maximum && static_cast<int64_t>(MaximumStretch) * moveWeight + laterWeight == 0))
         return remaining;
 
     const float w = static_cast<float>(moveWeight);
     const float later = static_cast<float>(laterWeight);
     float ratio = w / (w + later);
-    if (variant == TimeShareVariant::Maximum)
+    if (maximum)
         ratio = std::min(MaximumStretch * w / (MaximumStretch * w + later), (w + MaximumSteal * later) / (w + later));
+    ratio = std::max(ratio, 0.0f);
     const float share = std::floor(static_cast<float>(remaining) * ratio);
     if (!(share < 2147483647.0f))
         return INT32_MAX;
@@ -77,11 +79,14 @@ TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly) {
     }
     budget.optimumTime = std::min(budget.optimumTime, budget.maximumTime);
 
-    // Without a time control to come, each move's floor of ShareBonus ms would outspend a small
-    // increment and drain a short clock until it falls. There the clock itself is the limit:
-    // an eighth of what lies above a small reserve, plus half the increment, so that a short
-    // clock settles above the reserve instead of running out.
-    if (limits.movesToGo == 0 && limits.time > 0) {
+    // Without a time control to come, each move's floor of ShareBonus ms outspends an increment
+    // smaller than the floor and drains the clock until it falls, and a clock that is nearly
+    // gone is lost to the floor whatever the increment. Only there is the clock itself the
+    // limit: an eighth of what lies above a small reserve, plus half the increment, so that a
+    // short clock settles above the reserve instead of running out. Everywhere else the
+    // budget is the planned one, untouched.
+    const bool floorOutspendsClock = limits.increment < ShareBonus || limits.time <= ClockReserve;
+    if (limits.movesToGo == 0 && limits.time > 0 && floorOutspendsClock) {
         const int64_t aboveReserve = std::max<int64_t>(int64_t{limits.time} - ClockReserve, 0);
         const int64_t sustainable = aboveReserve / SustainableClockShare + std::max(limits.increment, 0) / 2;
         budget.optimumTime = clampToInt32(std::min<int64_t>(budget.optimumTime, sustainable));

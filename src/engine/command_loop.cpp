@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "board/flavour.h"
 #include "control/go.h"
+#include "control/hash_setup.h"
 #include "engine/options.h"
 #include "engine/output.h"
 #include "engine/position_command.h"
@@ -40,10 +41,15 @@ bool runCommand(Board& board, const std::string& command, std::istream& words) {
         writeLine("readyok");
     else if (command == "position")
         setPosition(board, words);
-    else if (command == "setoption")
+    else if (command == "setoption") {
         setOption(words);
-    else if (command == "uci")
+        prepareHashTable();
+    } else if (command == "uci") {
         writeLine(uciReply());
+        // The interface waits for the reply, not for the table: the default table is made
+        // after it, while the interface reads it, and is ready before the first search.
+        prepareHashTable();
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 // POSIX implementation in platform/posix, Windows in platform/windows; CMake picks one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,6 +33,19 @@ inline int32_t millisecondsBetween(int32_t earlier, int32_t later) {
 
 // Milliseconds from a clock reading until now.
 inline int32_t millisecondsSince(int32_t earlier) { return millisecondsBetween(earlier, nowMs()); }
+
+// Large tables are aligned to the size of a huge page (2 MiB on x86), so that the kernel can
+// back them with huge pages from the first byte.
+constexpr size_t LargeBlockAlignment = size_t{2} << 20;
+
+// Memory for a large table: zero-filled, at least page-aligned, and on Linux aligned to
+// LargeBlockAlignment and advised for transparent huge pages (a 2 GB table then takes about a thousand page faults instead of
+// half a million, and the search misses the TLB less). Where huge pages are not available the
+// block has ordinary pages. nullptr when the memory cannot be had. The pages are not touched
+// here: the caller decides when their first-touch cost is paid.
+void* allocateLargeBlock(size_t bytes);
+// Gives back a block of allocateLargeBlock; `bytes` is the size it was asked for.
+void freeLargeBlock(void* block, size_t bytes);
 
 // Mutual-exclusion lock.
 class Lock {

@@ -1,11 +1,13 @@
 // Sizing, clearing and the replacement rule of the transposition table.
 #include "search/hash_table.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "board/prefetch.h"
+#include "platform/platform.h"
 
 namespace orvath {
 
@@ -26,23 +28,11 @@ uint64_t bucketCountForMegabytes(uint64_t megabytes) {
     return count;
 }
 
-// calloc takes large blocks fresh from the operating system, already zero, so a new table
-// costs no pass over its memory: its pages are touched as the search reaches them. Writing
-// zeros here instead would cost a noticeable part of the first move's time on a large table.
-// The block is aligned by hand; the pointer calloc gave sits just before it.
-void* allocateBucketMemory(size_t bytes) {
-    constexpr size_t Slack = 2 * BucketBytes;
-    if (bytes > SIZE_MAX - Slack)
-        return nullptr;
-    void* raw = std::calloc(1, bytes + Slack);
-    if (raw == nullptr)
-        return nullptr;
-    const uintptr_t aligned = (reinterpret_cast<uintptr_t>(raw) + Slack) & ~uintptr_t{BucketBytes - 1};
-    reinterpret_cast<void**>(aligned)[-1] = raw;
-    return reinterpret_cast<void*>(aligned);
-}
+// Tables come from the operating system's large-block memory: page-aligned (2 MiB on Linux,
+// with huge pages where the kernel gives them), so every bucket starts a cache line.
+void* allocateBucketMemory(size_t bytes) { return platform::allocateLargeBlock(bytes); }
 
-void freeBucketMemory(void* block) { std::free(static_cast<void**>(block)[-1]); }
+void freeBucketMemory(void* block, size_t bytes) { platform::freeLargeBlock(block, bytes); }
 
 // A zeroed block of `count` buckets, or nullptr when the memory cannot be had.
 HashBucket* HashTable::allocateBuckets(uint64_t count) const {
@@ -51,21 +41,22 @@ HashBucket* HashTable::allocateBuckets(uint64_t count) const {
     return static_cast<HashBucket*>(allocate(static_cast<size_t>(count * BucketBytes)));
 }
 
-static void freeBuckets(HashBucket* block) { freeBucketMemory(block); }
-
 HashTable::~HashTable() {
     if (this == &hashTable && prefetchTarget.buckets == reinterpret_cast<const char*>(buckets))
         prefetchTarget = PrefetchTarget{};
     if (buckets != minimumBlock)
-        freeBuckets(buckets);
+        freeBucketMemory(buckets, static_cast<size_t>(sizeInBytes()));
 }
 
-// Replaces the present block by `block`, which the caller has zeroed.
+// Replaces the present block by `block`, which is zero. Writing the zeros once more maps every
+// page now, while no search's clock runs: left to the search, each first touch of a page would
+// trap into the kernel in the middle of a timed move.
 void HashTable::adoptBlock(HashBucket* block, uint64_t count) {
     if (buckets != minimumBlock)
-        freeBuckets(buckets);
+        freeBucketMemory(buckets, static_cast<size_t>(sizeInBytes()));
     buckets = block;
     bucketMask = static_cast<uint32_t>(count - 1);
+    clear();
 }
 
 // Make move prefetches the child's bucket from the process-wide table only.
@@ -81,8 +72,9 @@ bool HashTable::resize(int megabytes) {
     bool resized = true;
     if (count == bucketCount()) {
         // Same size: the contents stay.
+    } else if (count == refusedCount) {
+        resized = false;
     } else if (count == MinBucketCount) {
-        std::memset(static_cast<void*>(minimumBlock), 0, sizeof(minimumBlock));
         adoptBlock(minimumBlock, MinBucketCount);
     } else if (HashBucket* block = allocateBuckets(count)) {
         adoptBlock(block, count);
@@ -98,13 +90,24 @@ bool HashTable::resize(int megabytes) {
     } else {
         resized = false;
     }
+    refusedCount = resized ? 0 : count;
     publishPrefetchTarget();
     return resized;
 }
 
-void HashTable::clear() {
-    std::memset(static_cast<void*>(buckets), 0, static_cast<size_t>(bucketCount() * BucketBytes));
+void HashTable::clear() { std::memset(static_cast<void*>(buckets), 0, static_cast<size_t>(sizeInBytes())); }
+
+namespace {
+
+// A score as the table's 16-bit fields can hold it: a value beyond their range (an evaluation
+// of a dozen queens) keeps its sign and its size as far as it can, instead of wrapping into a
+// score of the other side.
+int16_t saturated(int value) {
+    return static_cast<int16_t>(
+        std::clamp(value, int{std::numeric_limits<int16_t>::min()}, int{std::numeric_limits<int16_t>::max()}));
 }
+
+}  // namespace
 
 // The first empty or matching entry takes the new data; otherwise the entry chosen by age,
 // exactness and depth is overwritten.
@@ -116,10 +119,10 @@ void HashTable::store(uint64_t key, int value, int bound, int depth, Move move, 
                          entryMove,
                          static_cast<uint8_t>(bound),
                          currentGeneration,
-                         static_cast<int16_t>(value),
+                         saturated(value),
                          static_cast<int16_t>(depth),
-                         static_cast<int16_t>(staticEval),
-                         static_cast<int16_t>(evalMargin)};
+                         saturated(staticEval),
+                         saturated(evalMargin)};
     };
     HashEntry* replace = entries;
     for (int i = 0; i < BucketEntries; ++i) {

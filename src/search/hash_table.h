@@ -43,11 +43,11 @@ constexpr uint64_t MaxBucketCount = uint64_t{1} << 32;
 // in the request, at least MinBucketCount.
 uint64_t bucketCountForMegabytes(uint64_t megabytes);
 
-// Where larger tables come from: a zeroed block aligned to 64 bytes, or nullptr when the
-// memory cannot be had. Blocks are given back with freeBucketMemory.
+// Where larger tables come from: a zeroed block aligned to at least 64 bytes, or nullptr when
+// the memory cannot be had. Blocks are given back with freeBucketMemory and their size.
 using BucketAllocator = void* (*)(size_t bytes);
 void* allocateBucketMemory(size_t bytes);
-void freeBucketMemory(void* block);
+void freeBucketMemory(void* block, size_t bytes);
 
 class HashTable {
 public:
@@ -60,11 +60,15 @@ public:
     HashTable& operator=(const HashTable&) = delete;
 
     // Sizes the table for `megabytes`; an unchanged bucket count keeps the contents, any
-    // other count gives an empty table. Returns false when the memory for the requested
-    // count could not be had: the previous allocated table then stays as it was, and a
-    // table that never had one takes the largest smaller size that can be allocated.
+    // other count gives an empty table whose every page has been written, so that the search
+    // that follows meets no first-touch page faults. Returns false when the memory for the
+    // requested count could not be had: the previous allocated table then stays as it was,
+    // and a table that never had one takes the largest smaller size that can be allocated.
+    // A count that could not be had is not tried again until another one has been asked for.
     bool resize(int megabytes);
     void clear();
+    // Where later blocks come from; a harness that must bound its memory limits it.
+    void useAllocator(BucketAllocator allocator) { allocate = allocator; }
 
     // The entry of the bucket whose stored key half matches, or nullptr.
     HashEntry* probe(uint64_t key) const {
@@ -83,6 +87,9 @@ public:
     }
 
     uint64_t bucketCount() const { return uint64_t{bucketMask} + 1; }
+    uint64_t sizeInBytes() const { return bucketCount() * sizeof(HashBucket); }
+    // The bucket count whose memory could not be had at the last resize, 0 when it succeeded.
+    uint64_t refusedBucketCount() const { return refusedCount; }
 
     // The age counter: advanced once per search, wrapping from 255 to 0.
     uint8_t generation() const { return currentGeneration; }
@@ -99,6 +106,7 @@ private:
     uint32_t bucketMask;
     BucketAllocator allocate;
     uint8_t currentGeneration = 0;
+    uint64_t refusedCount = 0;  // the last bucket count whose memory could not be had
     HashBucket minimumBlock[MinBucketCount] = {};
 };
 
