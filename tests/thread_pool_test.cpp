@@ -1,6 +1,7 @@
 // The fixed pool: 31 sleeping workers beside the main thread, started once and joined at the end.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <chrono>
 #include <thread>
@@ -29,6 +30,23 @@ int settledThreadCount(int expected) {
         count = processThreadCount();
     }
     return count;
+}
+
+void recordStackSize(void* size) {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0)
+        return;
+    pthread_attr_getstacksize(&attributes, static_cast<size_t*>(size));
+    pthread_attr_destroy(&attributes);
+}
+
+// Workers reserve a small stack of their own, not the main thread's.
+TEST(ThreadPool, WorkerStackIsSmall) {
+    size_t stackBytes = 0;
+    platform::Thread worker;
+    ASSERT_TRUE(worker.start(recordStackSize, &stackBytes, WorkerStackBytes));
+    worker.join();
+    EXPECT_EQ(stackBytes, WorkerStackBytes);
 }
 
 TEST(ThreadPool, StartsThirtyOneWorkersAndJoinsThemAll) {

@@ -50,7 +50,7 @@ void initThreadPool() {
     setInactiveFlags(p);
     for (int i = 1; i < ThreadSlots; ++i) {
         p.slots[i].searching = false;
-        p.slots[i].handle.start(workerLoop, &p.slots[i]);
+        p.slots[i].handle.start(workerLoop, &p.slots[i], WorkerStackBytes);
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -10,6 +11,10 @@
 namespace orvath {
 
 constexpr int ThreadSlots = 32;
+// Workers only wait for work and never search, so they need a small stack: 256 KiB, many times
+// what their wait takes, instead of the 16 MiB of address space each would reserve otherwise
+// (which in a 32-bit program leaves no room for a large hash table).
+constexpr size_t WorkerStackBytes = size_t{256} << 10;
 
 struct SearchThread {
     int32_t index = 0;

@@ -86,7 +86,9 @@ public:
     ~Thread();
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
-    bool start(Function function, void* argument);
+    // stackBytes 0 gives the system's default stack (for our programs that of the main
+    // thread); any other size is reserved for the new thread instead.
+    bool start(Function function, void* argument, size_t stackBytes = 0);
     void join();  // waits for the thread to end and releases its handle
     bool running() const { return impl != nullptr; }
 

@@ -234,6 +234,16 @@ testImports() {
     fi
 }
 
+# A 32-bit program must be marked large-address-aware, or Windows gives it only 2 GiB of
+# address space, which leaves no room for a large hash table.
+testLargeAddressAware() {
+    if x86_64-w64-mingw32-objdump -p "$program" | grep -q -i "large address aware"; then
+        pass "$name is large-address-aware"
+    else
+        fail "$name is not marked large-address-aware"
+    fi
+}
+
 testUciReply() {
     start
     send uci
@@ -481,6 +491,7 @@ for program in "${programs[@]}"; do
     esac
     testImports
     if [ $flavour = w32 ]; then
+        testLargeAddressAware
         reason=$(i386Blocked)
         if [ -n "$reason" ]; then
             skip "$name under Wine: $reason"

@@ -61,12 +61,17 @@ Thread::~Thread() {
     if (impl) join();
 }
 
-bool Thread::start(Function function, void* argument) {
+bool Thread::start(Function function, void* argument, size_t stackBytes) {
     if (impl) return false;
     auto created = std::make_unique<Impl>();
     created->function = function;
     created->argument = argument;
-    if (pthread_create(&created->handle, nullptr, Impl::run, created.get()) != 0) return false;
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    bool started = stackBytes == 0 || pthread_attr_setstacksize(&attributes, stackBytes) == 0;
+    started = started && pthread_create(&created->handle, &attributes, Impl::run, created.get()) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started) return false;
     impl = std::move(created);
     return true;
 }

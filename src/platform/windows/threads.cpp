@@ -45,13 +45,15 @@ Thread::~Thread() {
     if (impl) join();
 }
 
-// Default stack size, running at once.
-bool Thread::start(Function function, void* argument) {
+// Running at once. A given stack size is what the thread reserves: without the flag Windows
+// would take it as the committed part and still reserve the program's default (16 MiB).
+bool Thread::start(Function function, void* argument, size_t stackBytes) {
     if (impl) return false;
     auto created = std::make_unique<Impl>();
     created->function = function;
     created->argument = argument;
-    created->handle = CreateThread(nullptr, 0, Impl::run, created.get(), 0, nullptr);
+    const DWORD flags = stackBytes != 0 ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0;
+    created->handle = CreateThread(nullptr, stackBytes, Impl::run, created.get(), flags, nullptr);
     if (!created->handle) return false;
     impl = std::move(created);
     return true;
