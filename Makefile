@@ -1,7 +1,7 @@
 # Orvath: builds the engine programs into bin/ and runs the tests (see README.md).
 #
-#   make        every program this machine can build: bin/orvath64 (with the tools
-#               orvath-perft and orvath-bench), bin/orvath32, bin/orvath64.exe, bin/orvath32.exe
+#   make        every program this machine can build: bin/orvath64 (with the tools orvath-perft,
+#               orvath-bench and orvath-generate-magics), bin/orvath32, bin/orvath64.exe, bin/orvath32.exe
 #   make run    builds bin/orvath64 only and starts it on this terminal
 #   make test   builds every configuration and runs all tests
 #   make test-wine  runs the Windows programs under Wine (tests/wine/run_wine_tests.sh)
@@ -166,4 +166,5 @@ test:
 
 clean:
 	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32 wine tsan fuzz)
-	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench)
+	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench \
+		orvath-generate-magics)

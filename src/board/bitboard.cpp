@@ -1,12 +1,11 @@
-// The start-up attack tables: masks, distances, step attacks, and the slider lookups whose
-// multipliers are searched afresh at every start with a fixed generator (none is stored).
+// The start-up attack tables: masks, distances, step attacks, and the slider lookups, filled
+// from the multipliers that the magic search finds (kept in magic_numbers.cpp).
 #include "board/bitboard.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <vector>
 
-#include "board/magic_random.h"
+#include "board/magic_numbers.h"
 
 namespace orvath {
 
@@ -22,14 +21,6 @@ constexpr Bitboard Rank8Bits = Rank1Bits << 56;
 constexpr uint32_t BitScanMultiplier = 0x783A9B23u;
 constexpr int BitScanShift = 26;
 
-// A candidate is verified only if its product with the mask sets this many bits of the top byte.
-constexpr int QuickTestMinBits = 6;
-constexpr int MaxMaskBits = 12;
-constexpr int MaxMaskSubsets = 1 << MaxMaskBits;
-
-constexpr int BishopDirections[4] = {9, -7, -9, 7};
-constexpr int RookDirections[4] = {8, 1, -8, -1};
-
 // White's steps per piece type; black takes them negated.
 struct StepList {
     int count;
@@ -43,19 +34,6 @@ constexpr StepList PieceSteps[7] = {
     {0, {}},
     {0, {}},
     {8, {9, 7, -7, -9, 8, 1, -1, -8}},
-};
-
-// The subsets of the square being searched and their reference attack sets.
-Bitboard maskSubsets[MaxMaskSubsets];
-Bitboard subsetAttacks[MaxMaskSubsets];
-// The verification attempt that last wrote each slice entry. An entry written by an earlier
-// attempt counts as zero, which spares clearing the whole slice for every candidate (a rook
-// corner verifies tens of thousands of them).
-uint32_t entryAttempt[MaxMaskSubsets];
-
-struct MagicSearchCounts {
-    int64_t drawn = 0;
-    int64_t verified = 0;
 };
 
 // The bit-scan table's index for a non-zero word: the bits up to and including the lowest set
@@ -74,81 +52,44 @@ Bitboard sliderMask(Square square, const int directions[4]) {
     return slidingRay(square, 0, directions) & ~edges;
 }
 
-// Draws candidates until one maps every subset of the mask onto the square's slice without
-// a conflict, and keeps it. The slice is left filled with the square's attack sets.
-void findMagic(Square square, const int directions[4], int booster, MagicRandom& random,
-               SliderMagic& magic, Bitboard* slice, MagicSearchCounts& counts) {
-    // Whether a candidate fits does not depend on the order of the checks. Bad candidates mostly
-    // collide among subsets of few blockers, so the subsets are laid out by blocker count, fewest
-    // first, to reject them early.
-    const int maskBits = 64 - magic.shift;
-    int firstOfCount[MaxMaskBits + 2] = {};
-    Bitboard subset = 0;
-    do {
-        ++firstOfCount[smallBitCount(subset) + 1];
-        subset = (subset - magic.mask) & magic.mask;
-    } while (subset != 0);
-    for (int bits = 1; bits <= maskBits + 1; ++bits)
-        firstOfCount[bits] += firstOfCount[bits - 1];
-    do {
-        const int i = firstOfCount[smallBitCount(subset)]++;
-        maskSubsets[i] = subset;
-        subsetAttacks[i] = slidingRay(square, subset, directions);
-        subset = (subset - magic.mask) & magic.mask;
-    } while (subset != 0);
-    const int subsetCount = 1 << maskBits;
-
-    const Bitboard mask = magic.mask;
-    const int shift = magic.shift;
-    std::fill(entryAttempt, entryAttempt + subsetCount, 0u);
-    for (uint32_t attempt = 1;; ++attempt) {
-        Bitboard candidate;
-        do {
-            candidate = random.magicCandidate(booster);
-            ++counts.drawn;
-        } while (byteBitCount[(mask * candidate) >> 56] < QuickTestMinBits);
-        ++counts.verified;
-
-        // Every entry starts out empty for this attempt. No slider attack set is empty, so a
-        // zero entry can mean "unused" in the finished table.
-        bool fits = true;
-        for (int i = 0; i < subsetCount && fits; ++i) {
-            const int index = static_cast<int>((maskSubsets[i] * candidate) >> shift);
-            if (entryAttempt[index] != attempt) {
-                entryAttempt[index] = attempt;
-                slice[index] = subsetAttacks[i];
-            } else if (slice[index] != subsetAttacks[i]) {
-                fits = false;
-            }
-        }
-        if (fits) {
-            for (int index = 0; index < subsetCount; ++index)
-                if (entryAttempt[index] != attempt)
-                    slice[index] = 0;
-            magic.multiplier = candidate;
-            return;
-        }
-    }
+// The squares a slider reaches from the square in one direction on an empty board.
+Bitboard emptyBoardRay(Square square, int step) {
+    Bitboard ray = 0;
+    for (Square t = square + step; t >= 0 && t < 64 && squareDistance[t][t - step] == 1; t += step)
+        ray |= Bitboard{1} << t;
+    return ray;
 }
 
-// One slider kind's search over squares 0..lastSquare, with a generator of its own. Returns
-// the figures of the last square.
-MagicSearchCounts searchSliderMagics(const int directions[4], SliderMagic magics[64], Bitboard* table,
-                                     Square lastSquare) {
-    const int32_t* boosters = magicBooster[isW32Flavour ? 0 : 1];
-    MagicRandom random;
-    MagicSearchCounts counts;
-    int32_t sliceStart = 0;
-    for (Square square = 0; square <= lastSquare; ++square) {
-        SliderMagic& magic = magics[square];
-        magic.mask = sliderMask(square, directions);
-        magic.shift = 64 - smallBitCount(magic.mask);
-        magic.sliceStart = sliceStart;
-        counts = MagicSearchCounts{};
-        findMagic(square, directions, boosters[rankOf(square)], random, magic, table + sliceStart, counts);
-        sliceStart += 1 << (64 - magic.shift);
+// Fills each square's slice with the attack set of every subset of its mask; entries that no
+// subset reaches stay zero. The sets are those of slidingRay, built faster: per direction the
+// empty-board ray, cut behind its nearest occupied square (the lowest one for the upward steps,
+// the highest for the downward ones).
+void fillSlices(const int directions[4], const SliderMagic magics[64], Bitboard* table) {
+    Bitboard rays[64][4];
+    for (Square square = 0; square < 64; ++square)
+        for (int i = 0; i < 4; ++i)
+            rays[square][i] = emptyBoardRay(square, directions[i]);
+
+    for (Square square = 0; square < 64; ++square) {
+        const SliderMagic& magic = magics[square];
+        Bitboard* const slice = table + magic.sliceStart;
+        Bitboard subset = 0;
+        do {
+            Bitboard attacks = 0;
+            for (int i = 0; i < 4; ++i) {
+                const Bitboard ray = rays[square][i];
+                const Bitboard blockers = ray & subset;
+                if (blockers == 0) {
+                    attacks |= ray;
+                    continue;
+                }
+                const Square nearest = directions[i] > 0 ? __builtin_ctzll(blockers) : 63 - __builtin_clzll(blockers);
+                attacks |= ray & ~rays[nearest][i];
+            }
+            slice[(subset * magic.multiplier) >> magic.shift] = attacks;
+            subset = (subset - magic.mask) & magic.mask;
+        } while (subset != 0);
     }
-    return counts;
 }
 
 }  // namespace
@@ -170,11 +111,6 @@ Bitboard bishopAttackTable[BishopAttackTableSize];
 Bitboard rookAttackTable[RookAttackTableSize];
 int32_t byteBitCount[256];
 int32_t bitScanTable[64];
-
-const int32_t magicBooster[2][8] = {
-    {3191, 2184, 1310, 3618, 2091, 1308, 2452, 3996},
-    {1059, 3608, 605, 3234, 3326, 38, 2029, 3043},
-};
 
 // Sums bit pairs and nibbles of both halves, then folds the nibbles with one multiply; the
 // fold leaves out the usual per-byte step, so it is exact only up to 15 set bits.
@@ -202,13 +138,15 @@ Bitboard slidingRay(Square square, Bitboard occupied, const int directions[4]) {
     return attacks;
 }
 
-MagicSearchReport replayMagicSearch(PieceType slider, Square square) {
-    const bool rook = slider == Rook;
-    std::vector<Bitboard> table(rook ? RookAttackTableSize : BishopAttackTableSize);
-    SliderMagic magics[64];
-    const MagicSearchCounts counts =
-        searchSliderMagics(rook ? RookDirections : BishopDirections, magics, table.data(), square);
-    return {magics[square].multiplier, counts.drawn, counts.verified};
+void layOutSlices(const int directions[4], SliderMagic magics[64]) {
+    int32_t sliceStart = 0;
+    for (Square square = 0; square < 64; ++square) {
+        SliderMagic& magic = magics[square];
+        magic.mask = sliderMask(square, directions);
+        magic.shift = 64 - smallBitCount(magic.mask);
+        magic.sliceStart = sliceStart;
+        sliceStart += 1 << (64 - magic.shift);
+    }
 }
 
 void initAttackTables() {
@@ -259,8 +197,14 @@ void initAttackTables() {
                         stepAttacks[makePiece(colour, type)][s] |= squareMask[target];
                 }
 
-    searchSliderMagics(BishopDirections, bishopMagics, bishopAttackTable, 63);
-    searchSliderMagics(RookDirections, rookMagics, rookAttackTable, 63);
+    layOutSlices(BishopDirections, bishopMagics);
+    layOutSlices(RookDirections, rookMagics);
+    for (Square s = 0; s < 64; ++s) {
+        bishopMagics[s].multiplier = bishopMultipliers[magicBoosterRow][s];
+        rookMagics[s].multiplier = rookMultipliers[magicBoosterRow][s];
+    }
+    fillSlices(BishopDirections, bishopMagics, bishopAttackTable);
+    fillSlices(RookDirections, rookMagics, rookAttackTable);
 
     for (Square s = 0; s < 64; ++s) {
         bishopEmptyAttacks[s] = bishopAttacks(s, 0);

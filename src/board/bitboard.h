@@ -16,6 +16,10 @@ struct SliderMagic {
 constexpr int BishopAttackTableSize = 5248;
 constexpr int RookAttackTableSize = 102400;
 
+// The ray steps of the two slider kinds.
+constexpr int BishopDirections[4] = {9, -7, -9, 7};
+constexpr int RookDirections[4] = {8, 1, -8, -1};
+
 // Filled once by initAttackTables, read-only afterwards.
 extern Bitboard squareMask[64];
 extern Bitboard squareClearMask[65];
@@ -35,28 +39,17 @@ extern Bitboard rookAttackTable[RookAttackTableSize];
 extern int32_t byteBitCount[256];
 extern int32_t bitScanTable[64];
 
-// The booster rows of the magic search, indexed by rank; row 0 is the w32 flavour's.
-extern const int32_t magicBooster[2][8];
-
 void initAttackTables();
 
-// Reference ray walk used to build and to check the magic tables.
+// Reference ray walk: the slider masks, the magic search and the tests build on it.
 Bitboard slidingRay(Square square, Bitboard occupied, const int directions[4]);
+
+// Mask, shift and slice start of every square of one slider kind; the multipliers are left
+// as they are. Reads the masks and distances that initAttackTables fills first.
+void layOutSlices(const int directions[4], SliderMagic magics[64]);
 
 // Bit count of at most 15 set bits, the start-up form (exact only in that range).
 int smallBitCount(Bitboard bits);
-
-// What the magic search did for one square: the multiplier kept, the candidates drawn and
-// how many of them passed the quick test and were verified against the reference attacks.
-struct MagicSearchReport {
-    Bitboard multiplier;
-    int64_t candidatesDrawn;
-    int64_t candidatesVerified;
-};
-
-// Runs one slider kind's (Bishop or Rook) magic search again from a fresh generator, up to
-// and including the square, into scratch storage, and reports that square. For tests.
-MagicSearchReport replayMagicSearch(PieceType slider, Square square);
 
 inline Bitboard bishopAttacks(Square square, Bitboard occupied) {
     const SliderMagic& m = bishopMagics[square];

@@ -15,4 +15,7 @@ constexpr const char* engineName = "Orvath 0.3b x64";
 
 constexpr const char* engineAuthor = "Kelvane";
 
+// The row of the magic boosters whose multipliers this flavour uses.
+constexpr int magicBoosterRow = isW32Flavour ? 0 : 1;
+
 }  // namespace orvath

@@ -10,7 +10,7 @@ class MagicRandom {
 public:
     MagicRandom();  // seeded, with the first 73 outputs dropped
 
-    // Inline: the magic search at start-up draws some 42 million outputs.
+    // Inline: the magic search draws some 42 million outputs.
     uint64_t next() {
         const uint64_t e = w0 - std::rotl(w1, 7);
         w0 = w1 ^ std::rotl(w2, 13);
