@@ -8,12 +8,12 @@
 
 #include "board/board.h"
 #include "control/go.h"
-#include "engine/options.h"
 #include "engine/position_command.h"
 #include "search/hash_table.h"
 #include "search/root_list.h"
 #include "search/search_tables.h"
 #include "test_support.h"
+#include "uci/options.h"
 
 namespace orvath {
 namespace {

@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "control/time_budget.h"
-#include "engine/output.h"
 #include "platform/platform.h"
 #include "search/hash_table.h"
 #include "search/history.h"
@@ -12,6 +11,7 @@
 #include "search/root_search.h"
 #include "search/search_signals.h"
 #include "search/search_tables.h"
+#include "uci/output.h"
 
 namespace orvath {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "engine/output.h"
 #include "platform/platform.h"
+#include "uci/output.h"
 
 namespace orvath {
 

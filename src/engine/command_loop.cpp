@@ -8,10 +8,10 @@
 #include "board/board.h"
 #include "board/flavour.h"
 #include "control/go.h"
-#include "engine/options.h"
-#include "engine/output.h"
 #include "engine/position_command.h"
 #include "platform/platform.h"
+#include "uci/options.h"
+#include "uci/output.h"
 
 namespace orvath {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/output.h"
 #include "platform/platform.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
@@ -13,6 +12,7 @@
 #include "search/root_list.h"
 #include "search/search_signals.h"
 #include "search/search_tables.h"
+#include "uci/output.h"
 
 namespace orvath {
 
