@@ -9,6 +9,7 @@
 
 #include "board/board.h"
 #include "control/go.h"
+#include "control/search_poll.h"
 #include "control/time_budget.h"
 #include "fuzz_support.h"
 #include "uci/move_text.h"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control/deepening.h"
+#include "control/search_poll.h"
 #include "control/thread_pool.h"
 #include "control/time_budget.h"
 #include "platform/platform.h"
