@@ -17,6 +17,7 @@
 #include "search/hash_table.h"
 #include "search/history.h"
 #include "search/node_search.h"
+#include "search/quiet_gain.h"
 #include "search/root_list.h"
 #include "search/search_signals.h"
 #include "search/search_tables.h"

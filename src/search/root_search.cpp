@@ -9,6 +9,7 @@
 #include "search/move_selector.h"
 #include "search/node_search.h"
 #include "search/quiescence.h"
+#include "search/quiet_gain.h"
 #include "search/root_list.h"
 #include "search/search_signals.h"
 #include "search/search_tables.h"
