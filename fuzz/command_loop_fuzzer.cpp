@@ -17,11 +17,11 @@
 #include "control/go.h"
 #include "control/thread_pool.h"
 #include "engine/command_loop.h"
-#include "engine/options.h"
 #include "engine/position_command.h"
 #include "fuzz_support.h"
 #include "platform/input_buffer.h"
 #include "search/hash_table.h"
+#include "uci/options.h"
 
 namespace orvath::fuzz {
 

@@ -13,8 +13,8 @@
 
 #include "board/bitboard.h"
 #include "board/keys.h"
-#include "engine/options.h"
 #include "search/search_tables.h"
+#include "uci/options.h"
 
 namespace orvath::fuzz {
 

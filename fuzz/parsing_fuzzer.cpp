@@ -9,10 +9,11 @@
 
 #include "board/board.h"
 #include "control/go.h"
+#include "control/search_poll.h"
 #include "control/time_budget.h"
-#include "engine/move_text.h"
-#include "engine/options.h"
 #include "fuzz_support.h"
+#include "uci/move_text.h"
+#include "uci/options.h"
 
 namespace orvath::fuzz {
 

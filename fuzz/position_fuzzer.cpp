@@ -9,9 +9,9 @@
 
 #include "board/board.h"
 #include "board/movegen.h"
-#include "engine/move_text.h"
 #include "engine/position_command.h"
 #include "fuzz_support.h"
+#include "uci/move_text.h"
 
 namespace orvath::fuzz {
 

@@ -9,12 +9,12 @@
 #include "board/board.h"
 #include "control/go.h"
 #include "engine/command_loop.h"
-#include "engine/options.h"
 #include "engine/position_command.h"
 #include "search/hash_table.h"
 #include "search/root_list.h"
 #include "search/search_tables.h"
 #include "test_support.h"
+#include "uci/options.h"
 
 namespace orvath {
 namespace {

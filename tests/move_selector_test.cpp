@@ -14,12 +14,12 @@
 #include "board/board.h"
 #include "board/keys.h"
 #include "board/movegen.h"
-#include "engine/move_text.h"
 #include "search/history.h"
 #include "search/node_search.h"
 #include "search/search_frame.h"
 #include "search/search_tables.h"
 #include "test_support.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "board/board.h"
 #include "board/movegen.h"
-#include "engine/move_text.h"
 #include "test_support.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 namespace {

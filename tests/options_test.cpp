@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/options.h"
+#include "uci/options.h"
 
 namespace orvath {
 namespace {

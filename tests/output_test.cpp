@@ -3,8 +3,8 @@
 #include <string>
 
 #include "board/types.h"
-#include "engine/output.h"
 #include "platform/platform.h"
+#include "uci/output.h"
 
 namespace orvath {
 namespace {

@@ -11,9 +11,9 @@
 #include "board/board.h"
 #include "board/keys.h"
 #include "board/movegen.h"
-#include "engine/move_text.h"
 #include "engine/position_command.h"
 #include "test_support.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 namespace {

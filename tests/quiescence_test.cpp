@@ -8,13 +8,13 @@
 #include <utility>
 
 #include "board/board.h"
-#include "engine/move_text.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
 #include "search/history.h"
 #include "search/search_frame.h"
 #include "search/search_tables.h"
 #include "test_support.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 namespace {

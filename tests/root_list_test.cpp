@@ -9,11 +9,11 @@
 
 #include "board/board.h"
 #include "board/movegen.h"
-#include "engine/move_text.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
 #include "search/root_list.h"
 #include "test_support.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 namespace {

@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "board/keys.h"
+#include "search/quiet_gain.h"
 #include "search/search_constants.h"
 #include "search/search_frame.h"
+#include "search/threat_tests.h"
 #include "test_support.h"
 
 namespace orvath {

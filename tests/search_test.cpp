@@ -13,16 +13,17 @@
 #include "board/board.h"
 #include "control/deepening.h"
 #include "control/time_budget.h"
-#include "engine/move_text.h"
-#include "engine/output.h"
 #include "platform/platform.h"
 #include "search/hash_table.h"
 #include "search/history.h"
 #include "search/node_search.h"
+#include "search/quiet_gain.h"
 #include "search/root_list.h"
 #include "search/search_signals.h"
 #include "search/search_tables.h"
 #include "test_support.h"
+#include "uci/move_text.h"
+#include "uci/output.h"
 
 namespace orvath {
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "control/search_poll.h"
 #include "control/time_budget.h"
 
 namespace orvath {

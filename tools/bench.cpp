@@ -8,8 +8,8 @@
 #include "bench_runner.h"
 #include "board/keys.h"
 #include "control/thread_pool.h"
-#include "engine/move_text.h"
 #include "search/search_tables.h"
+#include "uci/move_text.h"
 
 namespace {
 constexpr int DefaultDepth = 16;

@@ -12,12 +12,12 @@
 #include "board/board.h"
 #include "control/deepening.h"
 #include "control/time_budget.h"
-#include "engine/options.h"
-#include "engine/output.h"
 #include "platform/platform.h"
 #include "search/hash_table.h"
 #include "search/root_list.h"
 #include "search/search_signals.h"
+#include "uci/options.h"
+#include "uci/output.h"
 
 namespace orvath::bench {
 

@@ -17,7 +17,7 @@
 #include "board/keys.h"
 #include "board/movegen.h"
 #include "board/perft.h"
-#include "engine/move_text.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 namespace {

@@ -4,14 +4,14 @@
 #include <cstdlib>
 
 #include "control/time_budget.h"
-#include "engine/output.h"
 #include "platform/platform.h"
 #include "search/hash_table.h"
 #include "search/history.h"
+#include "search/quiet_gain.h"
 #include "search/root_list.h"
 #include "search/root_search.h"
 #include "search/search_signals.h"
-#include "search/search_tables.h"
+#include "uci/output.h"
 
 namespace orvath {
 

@@ -5,12 +5,13 @@
 
 #include "control/deepening.h"
 #include "control/hash_setup.h"
+#include "control/search_poll.h"
 #include "control/thread_pool.h"
 #include "control/time_budget.h"
-#include "engine/options.h"
-#include "engine/output.h"
 #include "platform/platform.h"
 #include "search/root_list.h"
+#include "uci/options.h"
+#include "uci/output.h"
 
 namespace orvath {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/options.h"
 #include "search/hash_table.h"
+#include "uci/options.h"
 
 namespace orvath {
 

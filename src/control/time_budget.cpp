@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
-
-#include "engine/output.h"
-#include "platform/platform.h"
 
 namespace orvath {
 
@@ -21,12 +17,6 @@ constexpr int SustainableClockShare = 8;
 constexpr int ClockReserve = 100;  // ms a short clock keeps for the delays of a loaded machine
 constexpr float MaximumStretch = 3.0f;
 constexpr float MaximumSteal = 0.33f;
-
-constexpr int32_t ShortTimeLimit = 1000;
-constexpr int32_t MediumTimeLimit = 5000;
-constexpr int32_t ShortTimeInterval = 1000;
-constexpr int32_t MediumTimeInterval = 5000;
-constexpr int32_t LongTimeInterval = 30000;
 
 int32_t clampToInt32(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
@@ -96,56 +86,5 @@ TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly) {
 }
 
 void initTimeBudget(const SearchLimits& limits, int gamePly) { timeBudget = computeTimeBudget(limits, gamePly); }
-
-int32_t pollIntervalFor(const SearchLimits& limits) {
-    if (limits.time == 0)
-        return LongTimeInterval;
-    if (limits.time < ShortTimeLimit)
-        return ShortTimeInterval;
-    if (limits.time < MediumTimeLimit)
-        return MediumTimeInterval;
-    return LongTimeInterval;
-}
-
-void pollSearch(Board&) {
-    const int64_t elapsed = platform::millisecondsSince(searchStartTime);
-
-    if (platform::inputWaiting()) {
-        std::string line;
-        // The line reader already drops the carriage return of a CR LF line end.
-        if (!platform::readLine(line) || line == "quit") {
-            searchSignals.stop = searchSignals.quit = true;
-            return;
-        }
-        if (line == "stop")
-            searchSignals.stop = true;
-        // "ponderhit" changes nothing; every other line is consumed without effect.
-    }
-
-    if (!searchLimits.moveTime && !searchLimits.depth && !searchLimits.infinite) {
-        if (elapsed > timeBudget.maximumTime ||
-            (searchSignals.firstRootMove && !searchSignals.failedLow &&
-             elapsed > int64_t{timeBudget.optimumTime} + timeBudget.extraTime))
-            searchSignals.stop = true;
-    }
-    if (searchLimits.moveTime && elapsed >= searchLimits.moveTime)
-        searchSignals.stop = true;
-}
-
-void waitForStop() {
-    std::string line;
-    while (true) {
-        if (!platform::readLine(line)) {
-            searchSignals.quit = true;
-            return;
-        }
-        if (line == "ponderhit" || line == "stop")
-            return;
-        if (line == "quit") {
-            searchSignals.quit = true;
-            return;
-        }
-    }
-}
 
 }  // namespace orvath

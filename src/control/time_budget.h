@@ -1,4 +1,4 @@
-// How long one search may take, and the watch over the clock and the input while it runs.
+// How long one search may take: a pure function of the limits and the game ply.
 #pragma once
 
 #include <cstdint>
@@ -23,15 +23,5 @@ int32_t timeShare(TimeShareVariant variant, int32_t remaining, int horizon, int 
 // The budget of a search under `limits` at `gamePly`; pure apart from writing the result.
 TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly);
 void initTimeBudget(const SearchLimits& limits, int gamePly);
-
-// Nodes between two polls: fewer when little time is left, so short times are still met.
-int32_t pollIntervalFor(const SearchLimits& limits);
-
-// Called by the main thread's searches every pollInterval nodes: reads a waiting command and
-// applies the time limits by setting the stop flag.
-void pollSearch(Board& board);
-
-// Blocks until "stop", "ponderhit" or "quit" arrives, or input ends (which counts as "quit").
-void waitForStop();
 
 }  // namespace orvath

@@ -9,10 +9,10 @@
 #include "board/flavour.h"
 #include "control/go.h"
 #include "control/hash_setup.h"
-#include "engine/options.h"
-#include "engine/output.h"
 #include "engine/position_command.h"
 #include "platform/platform.h"
+#include "uci/options.h"
+#include "uci/output.h"
 
 namespace orvath {
 

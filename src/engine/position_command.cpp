@@ -6,7 +6,7 @@
 #include <string>
 
 #include "board/bitboard.h"
-#include "engine/move_text.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 

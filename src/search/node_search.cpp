@@ -9,8 +9,10 @@
 #include "search/history.h"
 #include "search/move_selector.h"
 #include "search/quiescence.h"
+#include "search/quiet_gain.h"
 #include "search/search_signals.h"
 #include "search/search_tables.h"
+#include "search/threat_tests.h"
 
 namespace orvath {
 

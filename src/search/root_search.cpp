@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/output.h"
 #include "platform/platform.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
@@ -10,9 +9,11 @@
 #include "search/move_selector.h"
 #include "search/node_search.h"
 #include "search/quiescence.h"
+#include "search/quiet_gain.h"
 #include "search/root_list.h"
 #include "search/search_signals.h"
 #include "search/search_tables.h"
+#include "uci/output.h"
 
 namespace orvath {
 

@@ -1,10 +1,7 @@
-// The search's start-up tables (late-move reductions, futility margins, move-count limits),
-// the quiet-move evaluation swings, and two tests that relate a move to a null-move threat.
+// The search's start-up tables: late-move reductions, futility margins, move-count limits.
 #pragma once
 
 #include <cstdint>
-
-#include "board/board.h"
 
 namespace orvath {
 
@@ -23,10 +20,6 @@ constexpr int LateMoveNoLimit = 256;
 extern int8_t reductionTable[2][64][64];  // [kind][depth in plies][move number], half-plies
 extern int32_t pruneMarginTable[16][64];  // [depth in half-plies][move number]
 extern int32_t lateMoveLimitTable[32];    // [depth in half-plies]
-
-// [piece code][destination]: the largest recent evaluation swing of a quiet move, for the
-// mover. Zeroed at every search start.
-extern int32_t quietGain[16][64];
 
 void initSearchTables();
 
@@ -51,19 +44,5 @@ inline int lateMoveLimit(int depth) {
         return LateMoveNoLimit;
     return lateMoveLimitTable[depth < 0 ? 0 : depth];
 }
-
-void clearQuietGain();
-
-// Learns from the evaluation swing of the quiet move `previousMove` that led to this node:
-// `before` is the evaluation before it (the mover's view), `after` the one after it (the
-// opponent's view).
-void updateQuietGain(Move previousMove, int before, int after, const Board& board);
-
-// Whether the null-move refutation `threat` was made possible by `previous`, the move that
-// led to this node.
-bool movesConnected(const Board& board, Move previous, Move threat);
-
-// Whether `move` answers the null-move threat `threat`.
-bool threatDefended(const Board& board, Move move, Move threat);
 
 }  // namespace orvath

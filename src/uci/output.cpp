@@ -1,10 +1,10 @@
 // The "info" and "bestmove" lines and the writer that every reply goes through.
-#include "engine/output.h"
+#include "uci/output.h"
 
 #include <cstdio>
 
-#include "engine/move_text.h"
 #include "platform/platform.h"
+#include "uci/move_text.h"
 
 namespace orvath {
 

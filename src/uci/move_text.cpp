@@ -1,6 +1,6 @@
 // Coordinate notation of moves. A castling move is stored as the king taking its own rook,
 // but it is written as the king's two-square step that interfaces expect.
-#include "engine/move_text.h"
+#include "uci/move_text.h"
 
 #include "board/movegen.h"
 

@@ -1,5 +1,5 @@
 // The option registry, "setoption" and the option lines of the "uci" reply.
-#include "engine/options.h"
+#include "uci/options.h"
 
 #include <algorithm>
 #include <cassert>

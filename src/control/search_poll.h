@@ -1,0 +1,21 @@
+// The watch over the clock and the input while a search runs, and the wait for "stop" after
+// an infinite search.
+#pragma once
+
+#include <cstdint>
+
+#include "search/search_signals.h"
+
+namespace orvath {
+
+// Nodes between two polls: fewer when little time is left, so short times are still met.
+int32_t pollIntervalFor(const SearchLimits& limits);
+
+// Called by the main thread's searches every pollInterval nodes: reads a waiting command and
+// applies the time limits by setting the stop flag.
+void pollSearch(Board& board);
+
+// Blocks until "stop", "ponderhit" or "quit" arrives, or input ends (which counts as "quit").
+void waitForStop();
+
+}  // namespace orvath
