@@ -8,10 +8,18 @@ right after a resize, in later searches, and right after Clear Hash.
 Times are milliseconds from writing the command to reading the answer, as the GUI sees
 them. The exit code is 1 when any answer to "go movetime 100" took longer than 100 + 120 ms
 (a move that a GUI with a small margin would count as lost on time), 2 on an engine fault.
+
+    python3 tools/hash_timing.py --speed DEPTH --engine OLD --engine NEW [--pairs 3] [--sizes 32 1024]
+
+instead searches the bench positions (tools/bench_positions.h) one after the other to DEPTH
+through the protocol, as a GUI would, with each hash size, and prints the search speed (the
+nodes and times of the last "info" line of each search) of each program, the programs taking
+turns; their node counts must agree.
 """
 
 import argparse
 import os
+import re
 import statistics
 import sys
 
@@ -67,12 +75,67 @@ def measureSize(path, megabytes, later):
         engine.kill()
 
 
+def benchPositions():
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bench_positions.h")
+    with open(header) as text:
+        return re.findall(r'^\s*"([^"]+)",', text.read(), re.M)
+
+
+def searchSpeed(path, megabytes, depth):
+    """Nodes and search milliseconds over every bench position, as the engine reports them."""
+    engine = UciProcess(path)
+    try:
+        engine.handshake(options=(("Hash", megabytes),))
+        nodes = milliseconds = 0
+        for fen in benchPositions():
+            engine.send("position fen " + fen)
+            seen = []
+            engine.send("go depth %d" % depth)
+            engine.waitFor("bestmove", 600.0, seen)
+            last = [line for line in seen if line.startswith("info") and " nodes " in line]
+            if last:
+                words = last[-1].split()
+                nodes += int(words[words.index("nodes") + 1])
+                milliseconds += int(words[words.index("time") + 1])
+        engine.quit()
+        return nodes, milliseconds
+    finally:
+        engine.kill()
+
+
+def compareSpeed(args):
+    for megabytes in args.sizes:
+        rates = {path: [] for path in args.engine}
+        counts = set()
+        for _ in range(args.pairs):
+            for path in args.engine:
+                nodes, milliseconds = searchSpeed(path, megabytes, args.speed)
+                counts.add(nodes)
+                rates[path].append(nodes / max(milliseconds, 1) / 1000.0)
+        if len(counts) != 1:
+            print("Hash %d: node counts differ: %s" % (megabytes, sorted(counts)))
+            return 2
+        medians = [statistics.median(rates[path]) for path in args.engine]
+        line = "Hash %5d MB, %d nodes:" % (megabytes, counts.pop())
+        line += "".join("  %s %.3f Mnps" % (path, median) for path, median in zip(args.engine, medians))
+        if len(medians) == 2:
+            line += "  ratio %.3f" % (medians[1] / medians[0])
+        print(line, flush=True)
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--engine", default="bin/orvath64")
+    parser.add_argument("--engine", action="append", help="the program (twice with --speed)")
     parser.add_argument("--sizes", type=int, nargs="+", default=[32, 256, 1024, 2048])
     parser.add_argument("--later", type=int, default=4, help="searches after the first one")
+    parser.add_argument("--speed", type=int, metavar="DEPTH", help="compare search speeds instead")
+    parser.add_argument("--pairs", type=int, default=3, help="runs of each program with --speed")
     args = parser.parse_args()
+    args.engine = args.engine or ["bin/orvath64"]
+    if args.speed:
+        return compareSpeed(args)
+    args.engine = args.engine[0]
 
     print("%6s %12s %8s %16s %12s %8s" % ("Hash", "Hash→ready", "first", "later (median/max)",
                                          "Clear→ready", "after Clear"))
