@@ -8,6 +8,8 @@
 #   make test-fuzz  runs each fuzz target for FUZZ_SECONDS (fuzz/run.sh; needs clang-14)
 #   make test-stress  the short stress run of bin/orvath64 (tools/stress.py --short)
 #   make test-tsan  the threaded tests under ThreadSanitizer (tools/tsan.sh)
+#   make test-polyglot  the engine driven through Debian's polyglot as xboard drives it
+#                   (tests/polyglot/run_polyglot_test.py)
 #   make clean  removes the builds and programs made here
 #
 # A program whose toolchain is missing is skipped with a message saying which package to
@@ -53,6 +55,7 @@ MISSING_wine := running the Windows programs needs Wine (wine64) and g++-mingw-w
 
 MISSING_clang := the fuzz targets need clang-14 and libclang-rt-14-dev
 MISSING_python := the stress test needs python3
+MISSING_polyglot := the xboard client test needs polyglot and python3
 
 WINE_TESTS := $(CURDIR)/tests/wine/run_wine_tests.sh
 FUZZ_SECONDS ?= 60
@@ -61,7 +64,7 @@ FUZZ_SECONDS ?= 60
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
 .PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan test-wine \
-	test-fuzz test-stress test-tsan
+	test-fuzz test-stress test-tsan test-polyglot
 
 all: orvath64
 	@$(call optional,m32,orvath32)
@@ -136,6 +139,11 @@ test-stress: orvath64
 test-tsan:
 	JOBS=$(JOBS) $(CURDIR)/tools/tsan.sh
 
+# A real client in front of the engine: polyglot, through which xboard runs UCI engines.
+test-polyglot: orvath64
+	$(call require,polyglot)
+	python3 $(CURDIR)/tests/polyglot/run_polyglot_test.py --engine $(BIN)/orvath64
+
 # Every configuration this machine can build; the Windows programs are built, and run where
 # Wine is installed. A failing step does not stop the others; the summary names what failed
 # or was skipped.
@@ -153,6 +161,7 @@ test:
 	step test-asan; \
 	step test-tsan; \
 	if $(PROBE) python; then step test-stress; else skip test-stress "$(MISSING_python)"; fi; \
+	if $(PROBE) polyglot; then step test-polyglot; else skip test-polyglot "$(MISSING_polyglot)"; fi; \
 	if $(PROBE) clang; then step test-fuzz; else skip test-fuzz "$(MISSING_clang)"; fi; \
 	if $(PROBE) mingw64; then step orvath64.exe; else skip orvath64.exe "$(MISSING_mingw64)"; fi; \
 	if $(PROBE) mingw32; then step orvath32.exe; else skip orvath32.exe "$(MISSING_mingw32)"; fi; \
