@@ -8,7 +8,13 @@
 #   make test-fuzz  runs each fuzz target for FUZZ_SECONDS (fuzz/run.sh; needs clang-14)
 #   make test-stress  the short stress run of bin/orvath64 (tools/stress.py --short)
 #   make test-tsan  the threaded tests under ThreadSanitizer (tools/tsan.sh)
-#   make clean  removes the builds and programs made here
+#   make test-polyglot  the engine driven through Debian's polyglot as xboard drives it
+#                   (tests/polyglot/run_polyglot_test.py)
+#   make install    installs bin/orvath64, the two tools and the manual page orvath(6) under
+#                   $(DESTDIR)$(PREFIX) (PREFIX=/usr/local); make uninstall removes them
+#   make dist   the release archive dist/orvath-<version>.zip: the four programs, README.md,
+#               LICENSE and SHA256SUMS (tools/make_dist.py)
+#   make clean  removes the builds, programs and archive made here
 #
 # A program whose toolchain is missing is skipped with a message saying which package to
 # install. Each configuration is a CMake build of its own in build/<configuration>.
@@ -53,6 +59,7 @@ MISSING_wine := running the Windows programs needs Wine (wine64) and g++-mingw-w
 
 MISSING_clang := the fuzz targets need clang-14 and libclang-rt-14-dev
 MISSING_python := the stress test needs python3
+MISSING_polyglot := the xboard client test needs polyglot and python3
 
 WINE_TESTS := $(CURDIR)/tests/wine/run_wine_tests.sh
 FUZZ_SECONDS ?= 60
@@ -61,7 +68,7 @@ FUZZ_SECONDS ?= 60
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
 .PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan test-wine \
-	test-fuzz test-stress test-tsan
+	test-fuzz test-stress test-tsan test-polyglot install uninstall dist
 
 all: orvath64
 	@$(call optional,m32,orvath32)
@@ -136,6 +143,35 @@ test-stress: orvath64
 test-tsan:
 	JOBS=$(JOBS) $(CURDIR)/tools/tsan.sh
 
+# A real client in front of the engine: polyglot, through which xboard runs UCI engines.
+test-polyglot: orvath64
+	$(call require,polyglot)
+	python3 $(CURDIR)/tests/polyglot/run_polyglot_test.py --engine $(BIN)/orvath64
+
+# The GNU directory variables; DESTDIR stages the installation elsewhere (for a package).
+PREFIX ?= /usr/local
+bindir = $(DESTDIR)$(PREFIX)/bin
+man6dir = $(DESTDIR)$(PREFIX)/share/man/man6
+INSTALLED_PROGRAMS := orvath64 orvath-perft orvath-bench
+
+install: orvath64
+	install -d "$(bindir)" "$(man6dir)"
+	install -m 755 $(addprefix $(BIN)/,$(INSTALLED_PROGRAMS)) "$(bindir)"
+	install -m 644 $(CURDIR)/doc/orvath.6 "$(man6dir)"
+
+uninstall:
+	rm -f $(addprefix "$(bindir)"/,$(INSTALLED_PROGRAMS)) "$(man6dir)/orvath.6"
+
+# The version is the one the programs name themselves with.
+VERSION := $(shell sed -n 's/.*"Orvath \([^ ]*\) x64".*/\1/p' $(CURDIR)/src/board/flavour.h)
+DIST_PROGRAMS := orvath64 orvath32 orvath64.exe orvath32.exe
+
+# Every program is required here: a toolchain that is missing stops the archive.
+dist: $(DIST_PROGRAMS)
+	$(call require,python)
+	python3 $(CURDIR)/tools/make_dist.py $(CURDIR)/dist/orvath-$(VERSION).zip orvath-$(VERSION) \
+		$(addprefix $(BIN)/,$(DIST_PROGRAMS)) $(CURDIR)/README.md $(CURDIR)/LICENSE
+
 # Every configuration this machine can build; the Windows programs are built, and run where
 # Wine is installed. A failing step does not stop the others; the summary names what failed
 # or was skipped.
@@ -153,6 +189,7 @@ test:
 	step test-asan; \
 	step test-tsan; \
 	if $(PROBE) python; then step test-stress; else skip test-stress "$(MISSING_python)"; fi; \
+	if $(PROBE) polyglot; then step test-polyglot; else skip test-polyglot "$(MISSING_polyglot)"; fi; \
 	if $(PROBE) clang; then step test-fuzz; else skip test-fuzz "$(MISSING_clang)"; fi; \
 	if $(PROBE) mingw64; then step orvath64.exe; else skip orvath64.exe "$(MISSING_mingw64)"; fi; \
 	if $(PROBE) mingw32; then step orvath32.exe; else skip orvath32.exe "$(MISSING_mingw32)"; fi; \
@@ -168,3 +205,4 @@ clean:
 	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32 wine tsan fuzz)
 	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench \
 		orvath-generate-magics)
+	rm -rf $(CURDIR)/dist

@@ -1,4 +1,5 @@
-"""A UCI engine as a child process over pipes, for the match tools.
+"""A UCI engine as a child process over pipes, for the match tools (or any program that
+speaks a line protocol, such as an adapter in front of an engine).
 
 Every line the engine writes is stamped with the monotonic clock by a reader thread the
 moment it arrives, so that think times measured by the caller do not include the caller's
@@ -25,11 +26,11 @@ class TimedOut(EngineError):
 
 
 class UciProcess:
-    def __init__(self, path, name=None):
+    def __init__(self, path, name=None, args=(), cwd=None):
         self.path = path
         self.name = name or path
-        self.proc = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE, bufsize=0)
+        self.proc = subprocess.Popen([path, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, bufsize=0, cwd=cwd)
         self.lines = queue.Queue()
         self.stderr = []
         self.closed = False
