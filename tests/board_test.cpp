@@ -434,5 +434,23 @@ TEST_F(BoardTest, ConsistencyCheckCatchesCorruption) {
     });
 }
 
+// Castling is stored as the king taking its own rook; en passant lands on an empty square.
+TEST_F(BoardTest, CaptureQueryLeavesCastlingOutAndTakesEnPassantIn) {
+    board.setFromFen("r3k3/1P6/8/3pP3/7n/8/8/4K2R w K d6 0 1");
+    struct Case {
+        Move move;
+        bool capture;
+        bool captureOrPromotion;
+    };
+    for (const Case& c : {Case{encodeMove(H1, H4), true, true}, Case{encodeMove(H1, H2), false, false},
+                          Case{encodeMove(E1, H1, KindCastling), false, false},
+                          Case{encodeMove(E5, D6, KindEnPassant), true, true},
+                          Case{encodePromotion(B7, A8, Queen), true, true},
+                          Case{encodePromotion(B7, B8, Knight), false, true}}) {
+        EXPECT_EQ(board.isCapture(c.move), c.capture) << c.move;
+        EXPECT_EQ(board.isCaptureOrPromotion(c.move), c.captureOrPromotion) << c.move;
+    }
+}
+
 }  // namespace
 }  // namespace orvath

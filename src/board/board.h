@@ -86,6 +86,14 @@ public:
     int32_t nonPawnMaterial(Colour colour) const { return currentState->pieceMaterial[colour]; }
     uint64_t positionHash() const { return currentState->positionHash; }
 
+    // Whether the move takes a piece: castling's destination holds the own rook, and en
+    // passant's destination is empty.
+    bool isCapture(Move move) const {
+        return (squares[moveTo(move)] != EmptySquare && moveKind(move) != KindCastling) ||
+               moveKind(move) == KindEnPassant;
+    }
+    bool isCaptureOrPromotion(Move move) const { return isCapture(move) || moveKind(move) == KindPromotion; }
+
     // Attack queries (attack_queries.cpp)
     Bitboard attackersOfSquare(Square square, Bitboard occupied) const;
     bool moveThreatensSquare(Move move, Square square) const;

@@ -94,7 +94,7 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, Square recaptur
             ttMove = hashMove;
     } else if (depth >= QuiesceRecaptureDepth) {
         sequence = QuiesceCapturesSequence;
-        if (hashMove != NoMove && board.isPseudoLegal(hashMove) && isCaptureOrPromotion(hashMove))
+        if (hashMove != NoMove && board.isPseudoLegal(hashMove) && board.isCaptureOrPromotion(hashMove))
             ttMove = hashMove;
     } else {
         sequence = RecaptureSequence;
@@ -111,22 +111,13 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, PieceType capturedType
     captureThreshold = midgameValue[capturedType];
     sequence = ProbeCutSequence;
     if (hashMove != NoMove && board.isPseudoLegal(hashMove)) {
-        const bool capture = (board.pieceOn(moveTo(hashMove)) != EmptySquare && moveKind(hashMove) != KindCastling) ||
-                             moveKind(hashMove) == KindEnPassant;
-        if (capture && board.staticExchange(hashMove) > captureThreshold)
+        if (board.isCapture(hashMove) && board.staticExchange(hashMove) > captureThreshold)
             ttMove = hashMove;
     }
     if (ttMove == NoMove)
         ++sequence;
     stage = *sequence;
     prepareStage();
-}
-
-bool MoveSelector::isCaptureOrPromotion(Move move) const {
-    const int kind = moveKind(move);
-    if (kind == KindPromotion || kind == KindEnPassant)
-        return true;
-    return kind == KindNormal && board.pieceOn(moveTo(move)) != EmptySquare;
 }
 
 // Prepares the range of the stage now current.
@@ -198,7 +189,7 @@ void MoveSelector::scoreEvasions() {
         const int32_t exchange = cheaperVictim ? board.staticExchange(move) : 0;
         if (cheaperVictim && exchange < 0)
             e->score = exchange - EvasionBias;
-        else if ((victim != EmptySquare && moveKind(move) != KindCastling) || moveKind(move) == KindEnPassant)
+        else if (board.isCapture(move))
             e->score = midgameValue[victim] - typeOf(mover) + EvasionBias;
         else
             e->score = history[mover][moveTo(move)];
@@ -251,9 +242,7 @@ Move MoveSelector::nextMove() {
         }
         case stageKillers: {
             const Move move = static_cast<Move>((cur++)->move);
-            if (move != NoMove && move != ttMove && board.isPseudoLegal(move) &&
-                (board.pieceOn(moveTo(move)) == EmptySquare || moveKind(move) == KindCastling) &&
-                moveKind(move) != KindEnPassant)
+            if (move != NoMove && move != ttMove && board.isPseudoLegal(move) && !board.isCapture(move))
                 return move;
             break;
         }

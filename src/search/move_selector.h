@@ -46,7 +46,6 @@ private:
     void scoreCaptures();
     void scoreEvasions();
     MoveEntry* pickBest();
-    bool isCaptureOrPromotion(Move move) const;
 
     const Board& board;
     const int32_t (*history)[64];

@@ -99,7 +99,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     if (hashCut) {
         hashTable.refresh(*entry);
         f->bestMove = ttMove;
-        if (ttValue >= beta && ttMove != NoMove && !isCaptureOrPromotion(board, ttMove))
+        if (ttValue >= beta && ttMove != NoMove && !board.isCaptureOrPromotion(ttMove))
             updateKillers(f, ttMove);
         return ttValue;
     }
@@ -244,7 +244,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         ++moveCount;
 
         const bool givesCheck = board.givesCheck(move, checkInfo);
-        const bool captureOrPromotion = isCaptureOrPromotion(board, move);
+        const bool captureOrPromotion = board.isCaptureOrPromotion(move);
         bool dangerous = false;
         int extension = moveExtension(board, move, givesCheck, captureOrPromotion, settings, dangerous);
 
@@ -346,16 +346,10 @@ void recordResult(const Board& board, SearchFrame* f, uint64_t key, int bestValu
     const Move storedMove = bestValue > alphaIn ? f->bestMove : NoMove;
     hashTable.store(key, valueToTable(bestValue, f->ply), boundOf(bestValue, alphaIn, beta), depth, storedMove, f->eval,
                     f->evalMargin);
-    if (bestValue >= beta && storedMove != NoMove && !isCaptureOrPromotion(board, storedMove)) {
+    if (bestValue >= beta && storedMove != NoMove && !board.isCaptureOrPromotion(storedMove)) {
         updateKillers(f, storedMove);
         updateHistory(board, storedMove, depth, quietsSearched, quietCount);
     }
-}
-
-bool isCaptureOrPromotion(const Board& board, Move move) {
-    const int kind = moveKind(move);
-    return kind == KindPromotion || kind == KindEnPassant ||
-           (kind == KindNormal && board.pieceOn(moveTo(move)) != EmptySquare);
 }
 
 int moveExtension(const Board& board, Move move, bool givesCheck, bool captureOrPromotion,

@@ -19,11 +19,6 @@ constexpr int CheckPruningMargin = 49;
 constexpr int QuiesceCheckDepth = -2;  // down to here quiet checks are generated
 constexpr int QuiesceDeepHashDepth = -4;
 
-bool isCapture(const Board& board, Move move) {
-    return (board.pieceOn(moveTo(move)) != EmptySquare && moveKind(move) != KindCastling) ||
-           moveKind(move) == KindEnPassant;
-}
-
 bool isPassedPawnMove(const Board& board, Move move) {
     const Piece piece = board.pieceOn(moveFrom(move));
     if (typeOf(piece) != Pawn)
@@ -151,7 +146,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                     continue;
             }
 
-            const bool evasionPrunable = inCheck && bestValue > -MateThreshold && !isCapture(board, move) &&
+            const bool evasionPrunable = inCheck && bestValue > -MateThreshold && !board.isCapture(move) &&
                                          moveKind(move) != KindEnPassant && ourRights == 0;
 
             // Captures that lose material by exchange.
@@ -161,7 +156,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                 continue;
 
             // Quiet checks that threaten nothing.
-            if (!inCheck && givesCheck && move != ttMove && !isCaptureOrPromotion(board, move) &&
+            if (!inCheck && givesCheck && move != ttMove && !board.isCaptureOrPromotion(move) &&
                 f->eval + CheckPruningMargin < beta &&
                 !isDangerousCheck(board, move, futilityBase, beta, bestValue)) {
                 bestValue = std::max(bestValue, f->eval + CheckPruningMargin);
