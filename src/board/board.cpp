@@ -166,7 +166,7 @@ void Board::setFromFen(std::string_view fen) {
             const Square candidate = makeSquare(file - 'a', rank - '1');
             const Colour them = sideToMove ^ 1;
             // The pawn that skipped the square stands just beyond it, seen from the side to move.
-            const Square passedPawnSquare = sideToMove == White ? candidate - 8 : candidate + 8;
+            const Square passedPawnSquare = enPassantVictimSquare(sideToMove, candidate);
             const bool rankFitsSide = rankOf(candidate) == (sideToMove == White ? 5 : 2);
             if (rankFitsSide && squares[candidate] == EmptySquare
                 && squares[passedPawnSquare] == makePiece(them, Pawn)
@@ -222,8 +222,7 @@ void Board::addCastlingRight(char letter) {
     if (rookSquare == NoSquare || squares[rookSquare] != rook)
         return;
 
-    const int right = fileOf(rookSquare) < fileOf(king) ? (colour == White ? WhiteQueenSide : BlackQueenSide)
-                                                        : (colour == White ? WhiteKingSide : BlackKingSide);
+    const int right = fileOf(rookSquare) < fileOf(king) ? queenSideRight(colour) : kingSideRight(colour);
     if (currentState->castlingRights & right)
         return;
     currentState->castlingRights |= right;
@@ -335,7 +334,7 @@ bool Board::isConsistent() const {
     // A right still held has its rook on its square: the keep masks drop the right before
     // the rook can move or be taken.
     for (int right : {WhiteKingSide, BlackKingSide, WhiteQueenSide, BlackQueenSide}) {
-        const Colour colour = right & (WhiteKingSide | WhiteQueenSide) ? White : Black;
+        const Colour colour = right & castlingRightsOf(White) ? White : Black;
         const Square rookSquare = castlingRookSquare[right];
         if ((state.castlingRights & right)
             && (rookSquare < 0 || rookSquare >= SquareCount || squares[rookSquare] != makePiece(colour, Rook)))
@@ -346,7 +345,7 @@ bool Board::isConsistent() const {
         const Colour them = sideToMove ^ 1;
         if (ep < 0 || ep >= SquareCount || rankOf(ep) != (sideToMove == White ? 5 : 2)
             || squares[ep] != EmptySquare
-            || squares[sideToMove == White ? ep - 8 : ep + 8] != makePiece(them, Pawn)
+            || squares[enPassantVictimSquare(sideToMove, ep)] != makePiece(them, Pawn)
             || !(stepAttacks[makePiece(them, Pawn)][ep] & piecesOf(sideToMove, Pawn)))
             return false;
     }

@@ -31,11 +31,21 @@ struct BoardState {
 
 constexpr size_t BoardStateCopiedBytes = offsetof(BoardState, positionHash);
 
-// Castling right bits.
+// Castling right bits. Black's bit of each side is white's shifted left by one, so a colour's
+// right is white's shifted left by the colour.
 constexpr int WhiteKingSide = 1;
 constexpr int BlackKingSide = 2;
 constexpr int WhiteQueenSide = 4;
 constexpr int BlackQueenSide = 8;
+
+constexpr int kingSideRight(Colour colour) { return WhiteKingSide << colour; }
+constexpr int queenSideRight(Colour colour) { return WhiteQueenSide << colour; }
+constexpr int castlingRightsOf(Colour colour) { return kingSideRight(colour) | queenSideRight(colour); }
+static_assert(kingSideRight(Black) == BlackKingSide && queenSideRight(Black) == BlackQueenSide);
+
+// The square of the pawn that an en-passant capture by `capturer` onto `to` removes: the
+// destination's neighbour one rank back, seen from the capturer.
+constexpr Square enPassantVictimSquare(Colour capturer, Square to) { return capturer == White ? to - 8 : to + 8; }
 
 struct CheckInfo;
 

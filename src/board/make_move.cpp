@@ -10,7 +10,6 @@ namespace orvath {
 
 namespace {
 
-constexpr int PawnPush = 8;             // one rank forward for white; black goes the other way
 constexpr int DoubleStepDistance = 16;  // origin XOR destination of a pawn's double step
 constexpr int32_t AllRightsKept = 15;   // a keep mask that removes no castling right
 
@@ -26,9 +25,6 @@ CastlingDestinations castlingDestinations(Colour us, Square kingFrom, Square roo
     if (rookFrom > kingFrom) return {base + 6, base + 5};
     return {base + 2, base + 3};
 }
-
-// The pawn taken en passant stands behind the destination, seen from the side that captures.
-Square enPassantVictimSquare(Colour us, Square to) { return us == White ? to - PawnPush : to + PawnPush; }
 
 // The half tempo moves to the new side to move: it is counted from white's point of view.
 void passTempo(PackedScore& score, Colour newSideToMove) {
@@ -153,8 +149,7 @@ bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
     if (checkInfo.discoverers & squareMask[from]) {
         if (type != Pawn && type != King) return true;
         // A pawn or king uncovers the line unless it stays on it.
-        const Bitboard line = betweenMask[to][enemyKing] | betweenMask[from][enemyKing] | betweenMask[from][to];
-        if (!(line & (squareMask[enemyKing] | squareMask[from] | squareMask[to]))) return true;
+        if (!onOneLine(to, from, enemyKing)) return true;
     }
 
     switch (moveKind(move)) {
@@ -168,7 +163,7 @@ bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
 
         case KindEnPassant: {
             // Both pawns leave the origin's rank: that can open a rank or a diagonal onto the king.
-            const Square victim = makeSquare(fileOf(to), rankOf(from));
+            const Square victim = enPassantVictimSquare(us, to);
             const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[victim]) | squareMask[to];
             const Bitboard ownRooks = piecesOf(us, Rook) | piecesOf(us, Queen);
             const Bitboard ownBishops = piecesOf(us, Bishop) | piecesOf(us, Queen);

@@ -121,8 +121,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     }
 
     const CheckInfo checkInfo(board);
-    const int ourRights = board.state().castlingRights &
-                          (board.sideToMove == White ? WhiteKingSide | WhiteQueenSide : BlackKingSide | BlackQueenSide);
+    const int ourRights = board.state().castlingRights & castlingRightsOf(board.sideToMove);
     MoveSelector selector(board, ttMove, depth, moveTo(static_cast<Move>((f - 1)->currentMove)));
     BoardState state;
 
