@@ -106,4 +106,9 @@ constexpr PackedScore halveScore(PackedScore score) {
     return makeScore(midgamePart(score) / 2, endgamePart(score) / 2);
 }
 
+// The units of the search's scores and depths, which the lines that report them share.
+constexpr int PawnValue = 198;    // a midgame pawn: centipawns are score x 100 / PawnValue
+constexpr int MateScore = 30000;  // a side mated at ply p scores p - MateScore
+constexpr int OnePly = 2;         // depths are counted in half-plies
+
 }  // namespace orvath

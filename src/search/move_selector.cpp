@@ -8,10 +8,8 @@ namespace orvath {
 
 namespace {
 
-constexpr int32_t PawnValue = 198;
 constexpr int SortOtherQuietsDepth = 6;         // half-plies
 constexpr int LosingCaptureAllowanceDepth = 6;  // half-plies
-constexpr int QuiesceChecksDepth = -2;          // quiet checks down to here
 constexpr int QuiesceRecaptureDepth = -8;       // below this only recaptures
 constexpr int32_t EvasionBias = 2000;
 

@@ -18,7 +18,6 @@ namespace orvath {
 
 namespace {
 
-constexpr int PawnValue = 198;
 constexpr int RazorDepth = 8;
 constexpr int RazorMargin = 512;
 constexpr int RazorDepthMargin = 16;  // per half-ply
@@ -32,7 +31,6 @@ constexpr int IidMargin = 256;
 constexpr int PvIidReduction = 4;
 constexpr int SingularEntryDepthSlack = 6;
 constexpr int MaxExtension = 2;
-constexpr int LateReductionDepth = 7;
 constexpr int ExchangePruneDepth = 4;
 
 bool hasPawnOnSeventh(const Board& board) {

@@ -16,7 +16,6 @@ constexpr int StandPatMargin = 128;
 constexpr int EnoughMaterial = 1270;  // a rook's midgame value
 constexpr int EnPassantDeltaBonus = 258;
 constexpr int CheckPruningMargin = 49;
-constexpr int QuiesceCheckDepth = -2;  // down to here quiet checks are generated
 constexpr int QuiesceDeepHashDepth = -4;
 
 bool isPassedPawnMove(const Board& board, Move move) {
@@ -67,7 +66,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     f->ply = (f - 1)->ply + 1;
     f->currentMove = f->bestMove = NoMove;
     const bool inCheck = board.inCheck();
-    const int ttDepth = inCheck || depth >= QuiesceCheckDepth ? QuiesceCheckDepth : QuiesceDeepHashDepth;
+    const int ttDepth = inCheck || depth >= QuiesceChecksDepth ? QuiesceChecksDepth : QuiesceDeepHashDepth;
 
     // The stack has no frame left for a child: settle for the static evaluation.
     if (atStackEnd(f)) {

@@ -19,7 +19,6 @@ namespace orvath {
 
 namespace {
 
-constexpr int LateReductionDepth = 7;
 constexpr int FirstIterationDepth = OnePly;
 constexpr int AllMovesFullWindow = MaxMoves;
 

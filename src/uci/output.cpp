@@ -8,9 +8,7 @@
 
 namespace orvath {
 
-constexpr int32_t MateScore = 30000;
 constexpr int32_t MateThreshold = 29800;  // scores this far from 0 are written as mates
-constexpr int32_t PawnValue = 198;        // a midgame pawn, the unit of centipawn scores
 
 // The search start sets it before the first line of a search is written.
 int32_t searchStartTime = 0;
@@ -53,7 +51,7 @@ std::string pvText(const Move* pv) {
     return text;
 }
 
-std::string depthText(int32_t depth) { return " depth " + std::to_string(depth / 2); }
+std::string depthText(int32_t depth) { return " depth " + std::to_string(depth / OnePly); }
 
 std::string pvLineText(const PvLine& line) {
     return "info multipv " + std::to_string(line.index) + depthText(line.depth) + " time " +
