@@ -69,15 +69,19 @@ SearchLimits parseGoLimits(const Board& board, std::istream& words) {
 
 bool handleGo(Board& board, std::istream& words) { return startSearch(board, parseGoLimits(board, words)); }
 
-bool startSearch(Board& board, const SearchLimits& limits) {
-    searchSignals.stop = searchSignals.quit = searchSignals.failedLow = false;
+void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll) {
+    searchSignals = SearchSignals{};
     pollCounter = 0;
     searchStartTime = platform::nowMs();
     searchLimits = limits;
-    // The position command keeps the game ply: the FEN's move number plus the moves played.
-    initTimeBudget(searchLimits, board.gamePly);
+    initTimeBudget(searchLimits, gamePly);
     pollInterval = pollIntervalFor(searchLimits);
-    pollFunction = pollSearch;
+    pollFunction = poll;
+}
+
+bool startSearch(Board& board, const SearchLimits& limits) {
+    // The position command keeps the game ply: the FEN's move number plus the moves played.
+    resetSearchState(limits, board.gamePly, pollSearch);
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
     prepareThreadsForSearch();
 
