@@ -31,6 +31,10 @@ struct BoardState {
 
 constexpr size_t BoardStateCopiedBytes = offsetof(BoardState, positionHash);
 
+// Plies without capture or pawn move after which the game is drawn; so no repetition lies
+// further back than this.
+constexpr int FiftyMoveLimit = 100;
+
 // Castling right bits. Black's bit of each side is white's shifted left by one, so a colour's
 // right is white's shifted left by the colour.
 constexpr int WhiteKingSide = 1;
@@ -60,6 +64,10 @@ public:
     int32_t castlingKeepMask[64];
     int32_t castlingRookSquare[16];
     BoardState rootState;
+    // Every move made on this board counts, whoever makes it: the search's moves, but also the
+    // walks along the principal variations and the moves of the "position" command. Only FEN
+    // set-up resets it. It feeds the "info nodes" figure, the easy-move rule and the bench
+    // signature, so what it counts is part of the search's behaviour: do not narrow it.
     uint64_t nodeCount;
     int32_t gamePly;
     int32_t sideToMove;

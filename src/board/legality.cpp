@@ -8,7 +8,6 @@ namespace orvath {
 namespace {
 
 constexpr int InsufficientMaterial = 836;   // a lone bishop or knight on the whole board, or nothing
-constexpr int FiftyMoveLimit = 100;         // plies without capture or pawn move
 constexpr int ShortestRepetition = 4;       // plies back to the earliest possible repeat
 
 int fileDistance(Square a, Square b) {

@@ -188,7 +188,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     const Square to = moveTo(move);
     const int kind = moveKind(move);
 
-    // 1-2. Link the new record in front of the current one.
+    // 1. Link the new record in front of the current one.
     ++nodeCount;
     uint64_t hash = currentState->positionHash ^ blackToMoveHash;
     std::memcpy(static_cast<void*>(&newState), currentState, BoardStateCopiedBytes);
@@ -198,19 +198,19 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     ++state.fiftyMoveCounter;
     ++state.pliesSinceNull;
 
-    // 3. Castling moves two pieces and takes its own road.
+    // 2. Castling moves two pieces and takes its own road.
     if (kind == KindCastling) {
         state.positionHash = hash;
         makeCastlingMove(*this, move, state);
         return;
     }
 
-    // 4.
+    // 3. The mover and what it captures: en passant takes a pawn from an empty destination.
     const Piece piece = squares[from];
     const PieceType type = typeOf(piece);
     const PieceType captured = kind == KindEnPassant ? Pawn : typeOf(squares[to]);
 
-    // 5. Take the captured piece off the board.
+    // 4. Take the captured piece off the board.
     if (captured != NoPieceType) {
         Square captureSquare = to;
         if (kind == KindEnPassant) {
@@ -235,7 +235,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         state.fiftyMoveCounter = 0;
     }
 
-    // 6-8. The mover's keys, then the en-passant and castling terms.
+    // 5. The mover's keys, then the en-passant and castling terms.
     hash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
 
     if (state.enPassantSquare != NoSquare) {
@@ -252,10 +252,10 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         }
     }
 
-    // 9. The child's hash-table line is fetched while the board is brought up to date.
+    // 6. The child's hash-table line is fetched while the board is brought up to date.
     prefetchBucket(hash);
 
-    // 10. Move the piece.
+    // 7. Move the piece.
     const Bitboard fromTo = squareMask[from] | squareMask[to];
     colourBitboards[us] ^= fromTo;
     typeBitboards[type] ^= fromTo;
@@ -266,7 +266,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     pieceSquares[piece][slot] = to;
     squareSlot[to] = slot;
 
-    // 11. Pawn specials: the double step's en-passant square and promotion.
+    // 8. Pawn specials: the double step's en-passant square and promotion.
     if (type == Pawn) {
         state.fiftyMoveCounter = 0;
         state.pawnHash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
@@ -300,15 +300,15 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         }
     }
 
-    // 12. For a promotion `piece` is still the pawn: step 11 made up the difference.
+    // 9. For a promotion `piece` is still the pawn: step 8 made up the difference.
     state.placementScore += placementScoreTable[piece][to] - placementScoreTable[piece][from];
 
-    // 13.
+    // 10. What unmake needs, the new key, and no checkers until step 11 finds them.
     state.capturedPieceType = captured;
     state.positionHash = hash;
     state.checkingPieces = 0;
 
-    // 14. The checkers come from the check squares and the uncovered lines where they can;
+    // 11. The checkers come from the check squares and the uncovered lines where they can;
     // promotion and en passant change too much for that.
     if (moveGivesCheck) {
         const Square enemyKing = kingSquare(them);
@@ -327,7 +327,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         }
     }
 
-    // 15.
+    // 12. The turn passes, and the half tempo with it.
     sideToMove = them;
     passTempo(state.placementScore, them);
 }

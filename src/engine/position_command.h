@@ -11,6 +11,8 @@ namespace orvath {
 // The state records of the moves that "position" makes. They are reused round the ring across
 // commands and the cursor is never reset, so a state more than 101 moves back is overwritten.
 constexpr int PositionStateRingSize = 102;
+static_assert(PositionStateRingSize >= FiftyMoveLimit + 2,
+              "the repetition walk must find the whole fifty-move stretch in the ring");
 extern BoardState positionStateRing[PositionStateRingSize];
 int positionStateCursor();
 

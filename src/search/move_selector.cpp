@@ -1,3 +1,14 @@
+// Staged move ordering. Each kind of node walks its own sequence of stages; a stage prepares
+// its range of moves when it is reached and hands them out best first:
+// - main search: the hash move; the captures that do not lose too much (a losing one is set
+//   aside); the two killers; the quiet moves with a positive history, sorted; the other quiet
+//   moves, sorted only at depth; the set-aside captures;
+// - in check: the hash move, then every evasion by its score;
+// - quiescence: near the horizon the hash move, the captures and the quiet checks; deeper the
+//   hash move (a capture or promotion) and the captures; deepest only the recaptures on the
+//   square of the last move;
+// - probe cut: the hash move and the captures that win more than the piece the last move took.
+// "Captures" are those of the capture generator, queen promotions included.
 #include "search/move_selector.h"
 
 #include "board/keys.h"
@@ -13,6 +24,8 @@ constexpr int LosingCaptureAllowanceDepth = 6;  // half-plies
 constexpr int QuiesceRecaptureDepth = -8;       // below this only recaptures
 constexpr int32_t EvasionBias = 2000;
 
+// The stage sequences, each ended by stageEnd. A sequence that serves a hash move starts with
+// its stage; without a usable hash move the selector starts one stage in (++sequence).
 constexpr int32_t MainSequence[] = {stageHashMove,    stageGoodCaptures, stageKillers, stageGoodQuiets,
                                     stageOtherQuiets, stageBadCaptures,  stageEnd};
 constexpr int32_t EvasionSequence[] = {stageHashMove, stageEvasions, stageEnd};

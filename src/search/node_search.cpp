@@ -23,7 +23,11 @@ constexpr int RazorMargin = 512;
 constexpr int RazorDepthMargin = 16;  // per half-ply
 constexpr int StaticNullDepth = 8;
 constexpr int NullVerificationDepth = 12;
-constexpr int ThreatDepth = 10;
+constexpr int NullReduction = 3;                // plies
+constexpr int NullReductionGrowthDepth = 10;    // half-plies; from here on the reduction grows with depth
+constexpr int NullReductionGrowthDivisor = 8;   // one ply more per this many half-plies of depth
+constexpr int NullReductionMarginPlies = 1;     // more when the evaluation beats beta by a pawn
+constexpr int ThreatDepth = 10;                 // half-plies; below it a threat the reduced move allowed fails low
 constexpr int ProbeCutDepth = 10;
 constexpr int ProbeCutMargin = 200;
 constexpr int ProbeCutReduction = 8;
@@ -149,11 +153,11 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         if (!f->skipNullMove && depth > OnePly && !inCheck && refinedValue >= beta &&
             std::abs(beta) < MateThreshold && board.nonPawnMaterial(us)) {
             f->currentMove = NullMove;
-            int reduction = 3;
-            if (depth >= ThreatDepth)
-                reduction += depth / 8;
+            int reduction = NullReduction;
+            if (depth >= NullReductionGrowthDepth)
+                reduction += depth / NullReductionGrowthDivisor;
             if (refinedValue - PawnValue > beta)
-                reduction += 1;
+                reduction += NullReductionMarginPlies;
             const int nullDepth = depth - OnePly * reduction;
 
             BoardState backup;
