@@ -17,8 +17,8 @@ extern BoardState positionStateRing[PositionStateRingSize];
 int positionStateCursor();
 
 // Whether the generators and the search can work on the position: one king of each colour,
-// no pawn on the first or last rank, the side not to move not in check, and no more pieces of
-// a kind than the piece lists hold, counting every pawn as a possible promotion to that kind.
+// no pawn on the first or last rank, the side not to move not in check, and no more than 16
+// pieces of a colour, which also keeps every promotion within the piece lists.
 bool isPlayablePosition(const Board& board);
 
 // Reads "startpos [word] moves..." or "fen <fields> [moves ...]" from the rest of the line.

@@ -194,7 +194,9 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
             for (Move move = selector.nextMove(); move != NoMove; move = selector.nextMove()) {
                 if (!board.isLegal(move, checkInfo.pinned))
                     continue;
-                // The child learns its quiet gain and threat from this frame's move.
+                // The frame names the move searched below it. Nothing observable depends on it
+                // here: every move this stage yields is a capture, from which the child's quiet
+                // gain learns nothing, and the child's threat rule reads it only below a reduced move.
                 f->currentMove = move;
                 board.makeMove(move, state, checkInfo, board.givesCheck(move, checkInfo));
                 const int value = -search<false>(board, f + 1, -probeBeta, -probeBeta + 1, depth - ProbeCutReduction);

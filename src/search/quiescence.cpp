@@ -144,8 +144,8 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                     continue;
             }
 
-            const bool evasionPrunable = inCheck && bestValue > -MateThreshold && !board.isCapture(move) &&
-                                         moveKind(move) != KindEnPassant && ourRights == 0;
+            const bool evasionPrunable =
+                inCheck && bestValue > -MateThreshold && !board.isCapture(move) && ourRights == 0;
 
             // Captures that lose material by exchange.
             if ((!inCheck || evasionPrunable) && move != ttMove && moveKind(move) != KindPromotion &&
