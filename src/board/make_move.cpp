@@ -1,5 +1,6 @@
 // Making and taking back moves. Every incremental field of the board is updated by
 // differences: nothing here loops over the board or recomputes a key from scratch.
+#include <cassert>
 #include <cstring>
 
 #include "board/board.h"
@@ -12,6 +13,26 @@ namespace {
 
 constexpr int DoubleStepDistance = 16;  // origin XOR destination of a pawn's double step
 constexpr int32_t AllRightsKept = 15;   // a keep mask that removes no castling right
+
+// Debug builds (CMake defines ORVATH_CHECK_BOARD for them) recompute the whole board after
+// every make and unmake, so that every test run there checks each move it plays. Far too
+// slow for any other build.
+#ifdef ORVATH_CHECK_BOARD
+constexpr bool CheckEveryMove = true;
+#else
+constexpr bool CheckEveryMove = false;
+#endif
+
+// Only legal positions are checked. Tests make illegal moves on purpose, to see which moves
+// leave the king attacked, and the checkers of such a position mean nothing.
+void checkBoard([[maybe_unused]] const Board& board) {
+    if constexpr (CheckEveryMove) {
+        const Square moverKing = board.kingSquare(board.sideToMove ^ 1);
+        const bool legal = moverKing == NoSquare || (board.attackersOfSquare(moverKing, board.occupancy()) &
+                                                     board.piecesOfColour(board.sideToMove)) == 0;
+        assert(!legal || board.isConsistent());
+    }
+}
 
 // Where castling puts the king and the rook: the g and f files when the rook stands above the
 // king, the c and d files otherwise. Either destination may equal either origin.
@@ -202,6 +223,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     if (kind == KindCastling) {
         state.positionHash = hash;
         makeCastlingMove(*this, move, state);
+        checkBoard(*this);
         return;
     }
 
@@ -330,6 +352,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     // 12. The turn passes, and the half tempo with it.
     sideToMove = them;
     passTempo(state.placementScore, them);
+    checkBoard(*this);
 }
 
 // Convenience form for callers that have no CheckInfo at hand.
@@ -352,6 +375,7 @@ void Board::unmakeMove(Move move) {
         const CastlingDestinations dest = castlingDestinations(us, from, to);
         shiftKingAndRook(*this, us, dest.king, from, dest.rook, to);
         currentState = currentState->previousState;
+        checkBoard(*this);
         return;
     }
 
@@ -392,6 +416,7 @@ void Board::unmakeMove(Move move) {
     }
 
     currentState = currentState->previousState;
+    checkBoard(*this);
 }
 
 // Passes the turn. The current record stays current; `backup` keeps what is restored and is
@@ -414,6 +439,7 @@ void Board::makeNullMove(BoardState& backup) {
     ++state.fiftyMoveCounter;
     state.pliesSinceNull = 0;
     passTempo(state.placementScore, sideToMove);
+    checkBoard(*this);
 }
 
 // Restores the position before makeNullMove from the record spliced in behind the current one.
@@ -427,6 +453,7 @@ void Board::undoNullMove() {
     state.previousState = backup.previousState;
     sideToMove ^= 1;
     --state.fiftyMoveCounter;
+    checkBoard(*this);
 }
 
 }  // namespace orvath
