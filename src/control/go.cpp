@@ -17,15 +17,17 @@ namespace orvath {
 
 namespace {
 
-// A whole word read as a signed decimal integer; false when it is not one or does not fit.
+// A whole word read as a signed decimal integer with at most one sign; false when it is not
+// one or does not fit.
 bool readInteger(std::istream& words, int32_t& value) {
     std::string word;
     if (!(words >> word))
         return false;
     const char* first = word.data();
     const char* last = word.data() + word.size();
-    if (first != last && *first == '+')
-        ++first;
+    // from_chars takes a minus but no plus: skip a plus, but not one in front of a minus.
+    if (first != last && *first == '+' && ++first != last && *first == '-')
+        return false;
     int32_t parsed = 0;
     const auto [end, error] = std::from_chars(first, last, parsed);
     if (error != std::errc() || end == first)
