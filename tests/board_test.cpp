@@ -270,11 +270,12 @@ TEST_F(BoardTest, CountersGiveFiftyMoveCounterAndGamePly) {
     EXPECT_EQ(board.state().fiftyMoveCounter, 0);
     EXPECT_EQ(board.gamePly, 0);
 
-    // Negative and huge numbers are clamped.
+    // Negative numbers are read as written; only the upper end is capped, where the moves
+    // that follow count on.
     board.setFromFen("4k3/8/8/8/8/8/8/4K3 b - - -5 -2147483649");
-    EXPECT_EQ(board.state().fiftyMoveCounter, 0);
+    EXPECT_EQ(board.state().fiftyMoveCounter, -5);
     EXPECT_EQ(board.gamePly, 1);
-    board.setFromFen("4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999999999 99999999999999999999999");
+    board.setFromFen("4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999999999 2147483647");
     EXPECT_GE(board.state().fiftyMoveCounter, 100);
     EXPECT_LE(board.state().fiftyMoveCounter, 1 << 20);
     EXPECT_GT(board.gamePly, 1000);
@@ -431,6 +432,24 @@ TEST_F(BoardTest, ConsistencyCheckCatchesCorruption) {
         b.currentState->enPassantSquare = E6;
         b.currentState->positionHash ^= enPassantHash[E6];
     });
+}
+
+// Castling is stored as the king taking its own rook; en passant lands on an empty square.
+TEST_F(BoardTest, CaptureQueryLeavesCastlingOutAndTakesEnPassantIn) {
+    board.setFromFen("r3k3/1P6/8/3pP3/7n/8/8/4K2R w K d6 0 1");
+    struct Case {
+        Move move;
+        bool capture;
+        bool captureOrPromotion;
+    };
+    for (const Case& c : {Case{encodeMove(H1, H4), true, true}, Case{encodeMove(H1, H2), false, false},
+                          Case{encodeMove(E1, H1, KindCastling), false, false},
+                          Case{encodeMove(E5, D6, KindEnPassant), true, true},
+                          Case{encodePromotion(B7, A8, Queen), true, true},
+                          Case{encodePromotion(B7, B8, Knight), false, true}}) {
+        EXPECT_EQ(board.isCapture(c.move), c.capture) << c.move;
+        EXPECT_EQ(board.isCaptureOrPromotion(c.move), c.captureOrPromotion) << c.move;
+    }
 }
 
 }  // namespace

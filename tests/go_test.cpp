@@ -74,6 +74,8 @@ TEST(GoLimits, UnreadableValueEndsTheLine) {
     EXPECT_EQ(kept.time, 0);
     EXPECT_EQ(parse(StartFen, "wtime 99999999999 depth 3").depth, 0);
     EXPECT_EQ(parse(StartFen, "wtime 100 depth").time, 100);
+    EXPECT_EQ(parse(StartFen, "wtime +-5 depth 3").time, 0);
+    EXPECT_EQ(parse(StartFen, "wtime +-5 depth 3").depth, 0);
 }
 
 TEST(GoLimits, RepeatedKeywordTakesTheLastValue) {
@@ -87,6 +89,7 @@ TEST(GoLimits, InfiniteAndSignedValues) {
     EXPECT_EQ(limits.depth, 3);
     EXPECT_EQ(parse(StartFen, "movestogo -3").movesToGo, -3);
     EXPECT_EQ(parse(StartFen, "wtime -50").time, -50);
+    EXPECT_EQ(parse(StartFen, "wtime +50").time, 50);
 }
 
 // The time budget reads the board's game ply: the FEN's move number plus the moves played.

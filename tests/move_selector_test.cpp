@@ -15,7 +15,6 @@
 #include "board/keys.h"
 #include "board/movegen.h"
 #include "search/history.h"
-#include "search/node_search.h"
 #include "search/search_frame.h"
 #include "search/search_tables.h"
 #include "test_support.h"
@@ -95,11 +94,6 @@ void expectServedExactly(const std::vector<Move>& served, std::vector<Move> expe
     expected = sorted(expected);
     expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
     EXPECT_EQ(servedSorted, expected) << where << "\nserved:   " << texts(served) << "\nexpected: " << texts(expected);
-}
-
-bool isCapture(const Board& board, Move move) {
-    return (board.pieceOn(moveTo(move)) != EmptySquare && moveKind(move) != KindCastling) ||
-           moveKind(move) == KindEnPassant;
 }
 
 int historyOf(const Board& board, Move move) { return historyScore[board.pieceOn(moveFrom(move))][moveTo(move)]; }
@@ -269,7 +263,7 @@ TEST_F(MoveSelectorProperty, MainModeServesEveryPseudoLegalMoveOnceInStageOrder)
                 break;
             case stageKillers:
                 EXPECT_TRUE(m == frame.killers[0] || m == frame.killers[1]) << where;
-                EXPECT_FALSE(isCapture(board, m)) << where;
+                EXPECT_FALSE(board.isCapture(m)) << where;
                 ++killersServed;
                 break;
             case stageGoodQuiets:
@@ -303,7 +297,7 @@ TEST_F(MoveSelectorProperty, MainModeServesEveryPseudoLegalMoveOnceInStageOrder)
         }
         // A killer that is still a quiet pseudo-legal move comes in the killer stage.
         for (const Move killer : frame.killers) {
-            if (killer == NoMove || killer == hashMove || !board.isPseudoLegal(killer) || isCapture(board, killer))
+            if (killer == NoMove || killer == hashMove || !board.isPseudoLegal(killer) || board.isCapture(killer))
                 continue;
             const auto it =
                 std::find_if(served.begin(), served.end(), [&](const Served& s) { return s.move == killer; });
@@ -357,7 +351,7 @@ TEST_F(MoveSelectorProperty, QuiescenceModeServesTheMovesOfItsDepth) {
             MoveSelector selector(board, hashMove, -4, A1);
             const std::vector<Served> served = serveAll(selector);
             std::vector<Move> expected = captures;
-            if (hashValid && isCaptureOrPromotion(board, hashMove)) {
+            if (hashValid && board.isCaptureOrPromotion(hashMove)) {
                 expected.push_back(hashMove);
                 EXPECT_EQ(served.at(0).move, hashMove) << where;
             }
@@ -396,7 +390,7 @@ TEST_F(MoveSelectorProperty, ProbeCutModeServesOnlyCapturesWinningMoreThanTheThr
         for (const Move capture : captures)
             if (board.staticExchange(capture) > threshold)
                 expected.push_back(capture);
-        const bool hashUsed = hashMove != NoMove && board.isPseudoLegal(hashMove) && isCapture(board, hashMove) &&
+        const bool hashUsed = hashMove != NoMove && board.isPseudoLegal(hashMove) && board.isCapture(hashMove) &&
                               board.staticExchange(hashMove) > threshold;
         if (hashUsed) {
             expected.push_back(hashMove);

@@ -428,9 +428,9 @@ TEST_F(QuiescenceTest, FirstEvasionIsSearchedEvenWhenItLoses) {
 TEST_F(QuiescenceTest, LosingQuietEvasionIsPrunedOnlyWithoutCastlingRights) {
     // Be3 blocks the rook's check but loses the bishop. With the king-side right still there
     // it is searched; without it, after the king steps have scored, it is pruned.
-    setUp("7k/8/8/4r3/8/8/3B4/4K2R w K - 0 1");
+    setUp("k7/8/8/4r3/8/8/3B4/4K2R w K - 0 1");
     const uint64_t withRight = nodesOfNonPv(20000);
-    setUp("7k/8/8/4r3/8/8/3B4/4K2R w - - 0 1");
+    setUp("k7/8/8/4r3/8/8/3B4/4K2R w - - 0 1");
     const uint64_t withoutRight = nodesOfNonPv(20000);
     EXPECT_GT(withRight, withoutRight);
 }

@@ -12,8 +12,7 @@
 
 #include "board/board.h"
 #include "control/deepening.h"
-#include "control/time_budget.h"
-#include "platform/platform.h"
+#include "control/go.h"
 #include "search/hash_table.h"
 #include "search/history.h"
 #include "search/node_search.h"
@@ -23,7 +22,6 @@
 #include "search/search_tables.h"
 #include "test_support.h"
 #include "uci/move_text.h"
-#include "uci/output.h"
 
 namespace orvath {
 namespace {
@@ -48,14 +46,8 @@ protected:
         hashTable.clear();
         clearHistory();
         clearQuietGain();
-        searchSignals = SearchSignals{};
-        searchLimits = SearchLimits{};
-        timeBudget = TimeBudget{};
-        pollFunction = nullptr;
-        pollCounter = 0;
-        pollInterval = 30000;
+        resetSearchState(SearchLimits{}, 0, nullptr);
         multiPvCount = 1;
-        searchStartTime = platform::nowMs();
         stack = std::make_unique<SearchStack>();
     }
 

@@ -11,13 +11,11 @@
 #include "bench_positions.h"
 #include "board/board.h"
 #include "control/deepening.h"
-#include "control/time_budget.h"
-#include "platform/platform.h"
+#include "control/go.h"
 #include "search/hash_table.h"
 #include "search/root_list.h"
 #include "search/search_signals.h"
 #include "uci/options.h"
-#include "uci/output.h"
 
 namespace orvath::bench {
 
@@ -53,13 +51,10 @@ inline PositionResult searchPosition(Board& board, const char* fen, int depth) {
     resetOptionsToDefaults();
     hashTable.resize(engineOption(HashOptionName).numericValue());
     hashTable.clear();
-    searchSignals = SearchSignals{};
-    searchLimits = SearchLimits{};
-    searchLimits.depth = depth;
+    SearchLimits limits;
+    limits.depth = depth;
+    resetSearchState(limits, board.gamePly, nullptr);
     multiPvCount = engineOption(MultiPvOptionName).numericValue();
-    pollFunction = nullptr;
-    searchStartTime = platform::nowMs();
-    initTimeBudget(searchLimits, board.gamePly);
     SilencedOutput silenced;
     const Move bestMove = iterativeDeepening(board);
     return {board.nodeCount, bestMove};

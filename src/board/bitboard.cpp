@@ -11,16 +11,6 @@ namespace orvath {
 
 namespace {
 
-constexpr Bitboard FileABits = 0x0101010101010101ull;
-constexpr Bitboard FileHBits = FileABits << 7;
-constexpr Bitboard Rank1Bits = 0xFFull;
-constexpr Bitboard Rank8Bits = Rank1Bits << 56;
-
-// The multiplier of the 32-bit bit scan; it sends the 64 single-bit words to 64 distinct
-// table indices.
-constexpr uint32_t BitScanMultiplier = 0x783A9B23u;
-constexpr int BitScanShift = 26;
-
 // White's steps per piece type; black takes them negated.
 struct StepList {
     int count;
@@ -35,14 +25,6 @@ constexpr StepList PieceSteps[7] = {
     {0, {}},
     {8, {9, 7, -7, -9, 8, 1, -1, -8}},
 };
-
-// The bit-scan table's index for a non-zero word: the bits up to and including the lowest set
-// one, folded to 32 bits and hashed.
-uint32_t bitScanIndex(Bitboard bits) {
-    const uint64_t y = bits ^ (bits - 1);
-    const uint32_t folded = static_cast<uint32_t>(y) ^ static_cast<uint32_t>(y >> 32);
-    return (folded * BitScanMultiplier) >> BitScanShift;
-}
 
 // The relevant occupancy of a slider: its empty-board rays without the board's edges, except
 // edge squares on the slider's own rank or file.

@@ -16,6 +16,17 @@ struct SliderMagic {
 constexpr int BishopAttackTableSize = 5248;
 constexpr int RookAttackTableSize = 102400;
 
+// The files and ranks that the generators and the table builder name; fileMask and rankMask
+// hold every file and rank once the tables are built.
+constexpr Bitboard FileABits = 0x0101010101010101ull;
+constexpr Bitboard FileHBits = FileABits << 7;
+constexpr Bitboard Rank1Bits = 0xFFull;
+constexpr Bitboard Rank2Bits = Rank1Bits << 8;
+constexpr Bitboard Rank3Bits = Rank1Bits << 16;
+constexpr Bitboard Rank6Bits = Rank1Bits << 40;
+constexpr Bitboard Rank7Bits = Rank1Bits << 48;
+constexpr Bitboard Rank8Bits = Rank1Bits << 56;
+
 // The ray steps of the two slider kinds.
 constexpr int BishopDirections[4] = {9, -7, -9, 7};
 constexpr int RookDirections[4] = {8, 1, -8, -1};
@@ -74,14 +85,23 @@ inline Bitboard pieceAttacksFrom(Piece piece, Square square, Bitboard occupied) 
     }
 }
 
+// The multiplier of the 32-bit bit scan; it sends the 64 single-bit words to 64 distinct
+// table indices.
+constexpr uint32_t BitScanMultiplier = 0x783A9B23u;
+constexpr int BitScanShift = 26;
+
+// The bit-scan table's index for a non-zero word: the bits up to and including the lowest set
+// one, folded to 32 bits and hashed.
+constexpr uint32_t bitScanIndex(Bitboard bits) {
+    const uint64_t y = bits ^ (bits - 1);
+    const uint32_t folded = static_cast<uint32_t>(y) ^ static_cast<uint32_t>(y >> 32);
+    return (folded * BitScanMultiplier) >> BitScanShift;
+}
+
 // Lowest set bit: the processor's scan in the x64 flavour, the start-up table in the w32 one.
 inline Square lowestSquareHardware(Bitboard bits) { return __builtin_ctzll(bits); }
 
-inline Square lowestSquareTable(Bitboard bits) {
-    const uint64_t y = bits ^ (bits - 1);
-    const uint32_t folded = static_cast<uint32_t>(y) ^ static_cast<uint32_t>(y >> 32);
-    return bitScanTable[(folded * 0x783A9B23u) >> 26];
-}
+inline Square lowestSquareTable(Bitboard bits) { return bitScanTable[bitScanIndex(bits)]; }
 
 inline Square lowestSquare(Bitboard bits) {
     if constexpr (isW32Flavour)
@@ -97,5 +117,11 @@ inline Square popLowestSquare(Bitboard& bits) {
 }
 
 constexpr bool moreThanOne(Bitboard bits) { return (bits & (bits - 1)) != 0; }
+
+// Whether three squares lie on one line, whichever of them stands between the other two.
+inline bool onOneLine(Square a, Square b, Square c) {
+    return ((betweenMask[a][c] | betweenMask[b][a] | betweenMask[b][c]) &
+            (squareMask[a] | squareMask[b] | squareMask[c])) != 0;
+}
 
 }  // namespace orvath

@@ -2,6 +2,7 @@
 // from-scratch hash and score computations, with the full consistency check built on them.
 #include "board/board.h"
 
+#include <algorithm>
 #include <bit>
 #include <initializer_list>
 
@@ -17,10 +18,10 @@ constexpr int FullCastlingMask = 15;
 constexpr int SlotsPerPiece = 16;
 constexpr PieceType UnusedType = 7;  // the eighth type bitboard, always empty
 
-// Counters beyond these are no real game; the caps keep later increments and the ply
-// arithmetic far from overflow.
+// Counters beyond these are no real game; the caps keep what the moves that follow add (one
+// per move to each) far from overflow.
 constexpr int MaxFiftyMoveCounter = 100000;
-constexpr int MaxFullMoveNumber = 100000;
+constexpr int64_t MaxPliesBeforeMoveNumber = 200000;
 constexpr int64_t SaturatedMagnitude = int64_t{1} << 40;
 
 constexpr bool isBlank(char c) {
@@ -60,9 +61,10 @@ public:
             ++position;
     }
 
-    // A signed decimal integer after optional blanks, clamped to [low, high]. False, with
-    // the value untouched, when no digits follow.
-    bool readInteger(int& value, int low, int high) {
+    // A signed decimal integer after optional blanks, as written where it fits in 32 bits;
+    // beyond, it reads as the nearest 32-bit value, and above `high` as `high`. False, with the
+    // value untouched, when no digits follow.
+    bool readInteger(int& value, int high) {
         skipBlanks();
         bool negative = false;
         if (peek() == '+' || peek() == '-')
@@ -76,7 +78,7 @@ public:
                 magnitude = magnitude * 10 + digit;
         }
         const int64_t signedValue = negative ? -magnitude : magnitude;
-        value = static_cast<int>(signedValue < low ? low : signedValue > high ? high : signedValue);
+        value = static_cast<int>(std::clamp<int64_t>(signedValue, INT32_MIN, high));
         return true;
     }
 
@@ -166,7 +168,7 @@ void Board::setFromFen(std::string_view fen) {
             const Square candidate = makeSquare(file - 'a', rank - '1');
             const Colour them = sideToMove ^ 1;
             // The pawn that skipped the square stands just beyond it, seen from the side to move.
-            const Square passedPawnSquare = sideToMove == White ? candidate - 8 : candidate + 8;
+            const Square passedPawnSquare = enPassantVictimSquare(sideToMove, candidate);
             const bool rankFitsSide = rankOf(candidate) == (sideToMove == White ? 5 : 2);
             if (rankFitsSide && squares[candidate] == EmptySquare
                 && squares[passedPawnSquare] == makePiece(them, Pawn)
@@ -175,11 +177,12 @@ void Board::setFromFen(std::string_view fen) {
         }
     }
 
-    // Counters. A missing full-move number counts as move 1.
+    // Counters. A missing full-move number counts as move 1; a number below 1 as move 1 too.
     int fullMoveNumber = 1;
-    if (cursor.readInteger(state.fiftyMoveCounter, 0, MaxFiftyMoveCounter))
-        cursor.readInteger(fullMoveNumber, 0, MaxFullMoveNumber);
-    gamePly = (fullMoveNumber > 1 ? 2 * (fullMoveNumber - 1) : 0) + (sideToMove == Black ? 1 : 0);
+    if (cursor.readInteger(state.fiftyMoveCounter, MaxFiftyMoveCounter))
+        cursor.readInteger(fullMoveNumber, INT32_MAX);
+    const int64_t pliesBefore = std::clamp<int64_t>(2 * (int64_t{fullMoveNumber} - 1), 0, MaxPliesBeforeMoveNumber);
+    gamePly = static_cast<int>(pliesBefore) + (sideToMove == Black ? 1 : 0);
 
     const Square ownKing = kingSquare(sideToMove);
     state.checkingPieces =
@@ -222,8 +225,7 @@ void Board::addCastlingRight(char letter) {
     if (rookSquare == NoSquare || squares[rookSquare] != rook)
         return;
 
-    const int right = fileOf(rookSquare) < fileOf(king) ? (colour == White ? WhiteQueenSide : BlackQueenSide)
-                                                        : (colour == White ? WhiteKingSide : BlackKingSide);
+    const int right = fileOf(rookSquare) < fileOf(king) ? queenSideRight(colour) : kingSideRight(colour);
     if (currentState->castlingRights & right)
         return;
     currentState->castlingRights |= right;
@@ -335,7 +337,7 @@ bool Board::isConsistent() const {
     // A right still held has its rook on its square: the keep masks drop the right before
     // the rook can move or be taken.
     for (int right : {WhiteKingSide, BlackKingSide, WhiteQueenSide, BlackQueenSide}) {
-        const Colour colour = right & (WhiteKingSide | WhiteQueenSide) ? White : Black;
+        const Colour colour = right & castlingRightsOf(White) ? White : Black;
         const Square rookSquare = castlingRookSquare[right];
         if ((state.castlingRights & right)
             && (rookSquare < 0 || rookSquare >= SquareCount || squares[rookSquare] != makePiece(colour, Rook)))
@@ -346,7 +348,7 @@ bool Board::isConsistent() const {
         const Colour them = sideToMove ^ 1;
         if (ep < 0 || ep >= SquareCount || rankOf(ep) != (sideToMove == White ? 5 : 2)
             || squares[ep] != EmptySquare
-            || squares[sideToMove == White ? ep - 8 : ep + 8] != makePiece(them, Pawn)
+            || squares[enPassantVictimSquare(sideToMove, ep)] != makePiece(them, Pawn)
             || !(stepAttacks[makePiece(them, Pawn)][ep] & piecesOf(sideToMove, Pawn)))
             return false;
     }

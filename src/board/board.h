@@ -31,11 +31,25 @@ struct BoardState {
 
 constexpr size_t BoardStateCopiedBytes = offsetof(BoardState, positionHash);
 
-// Castling right bits.
+// Plies without capture or pawn move after which the game is drawn; so no repetition lies
+// further back than this.
+constexpr int FiftyMoveLimit = 100;
+
+// Castling right bits. Black's bit of each side is white's shifted left by one, so a colour's
+// right is white's shifted left by the colour.
 constexpr int WhiteKingSide = 1;
 constexpr int BlackKingSide = 2;
 constexpr int WhiteQueenSide = 4;
 constexpr int BlackQueenSide = 8;
+
+constexpr int kingSideRight(Colour colour) { return WhiteKingSide << colour; }
+constexpr int queenSideRight(Colour colour) { return WhiteQueenSide << colour; }
+constexpr int castlingRightsOf(Colour colour) { return kingSideRight(colour) | queenSideRight(colour); }
+static_assert(kingSideRight(Black) == BlackKingSide && queenSideRight(Black) == BlackQueenSide);
+
+// The square of the pawn that an en-passant capture by `capturer` onto `to` removes: the
+// destination's neighbour one rank back, seen from the capturer.
+constexpr Square enPassantVictimSquare(Colour capturer, Square to) { return capturer == White ? to - 8 : to + 8; }
 
 struct CheckInfo;
 
@@ -50,6 +64,10 @@ public:
     int32_t castlingKeepMask[64];
     int32_t castlingRookSquare[16];
     BoardState rootState;
+    // Every move made on this board counts, whoever makes it: the search's moves, but also the
+    // walks along the principal variations and the moves of the "position" command. Only FEN
+    // set-up resets it. It feeds the "info nodes" figure, the easy-move rule and the bench
+    // signature, so what it counts is part of the search's behaviour: do not narrow it.
     uint64_t nodeCount;
     int32_t gamePly;
     int32_t sideToMove;
@@ -85,6 +103,14 @@ public:
     bool inCheck() const { return currentState->checkingPieces != 0; }
     int32_t nonPawnMaterial(Colour colour) const { return currentState->pieceMaterial[colour]; }
     uint64_t positionHash() const { return currentState->positionHash; }
+
+    // Whether the move takes a piece: castling's destination holds the own rook, and en
+    // passant's destination is empty.
+    bool isCapture(Move move) const {
+        return (squares[moveTo(move)] != EmptySquare && moveKind(move) != KindCastling) ||
+               moveKind(move) == KindEnPassant;
+    }
+    bool isCaptureOrPromotion(Move move) const { return isCapture(move) || moveKind(move) == KindPromotion; }
 
     // Attack queries (attack_queries.cpp)
     Bitboard attackersOfSquare(Square square, Bitboard occupied) const;

@@ -28,7 +28,7 @@ int Board::staticExchange(Move move) const {
     PieceType victim = typeOf(squares[to]);
     if (to == currentState->enPassantSquare && typeOf(mover) == Pawn) {
         victim = Pawn;
-        occupied &= squareClearMask[sideToMove == White ? to - 8 : to + 8];
+        occupied &= squareClearMask[enPassantVictimSquare(sideToMove, to)];
     }
 
     occupied &= squareClearMask[from];

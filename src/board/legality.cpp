@@ -8,14 +8,7 @@ namespace orvath {
 namespace {
 
 constexpr int InsufficientMaterial = 836;   // a lone bishop or knight on the whole board, or nothing
-constexpr int FiftyMoveLimit = 100;         // plies without capture or pawn move
 constexpr int ShortestRepetition = 4;       // plies back to the earliest possible repeat
-
-// Whether three squares lie on one line, whichever of them stands between the other two.
-bool onOneLine(Square a, Square b, Square c) {
-    return ((betweenMask[a][c] | betweenMask[b][a] | betweenMask[b][c]) &
-            (squareMask[a] | squareMask[b] | squareMask[c])) != 0;
-}
 
 int fileDistance(Square a, Square b) {
     return fileOf(a) > fileOf(b) ? fileOf(a) - fileOf(b) : fileOf(b) - fileOf(a);
@@ -33,7 +26,7 @@ bool Board::isLegal(Move move, Bitboard pinned) const {
 
     // En passant takes two pawns off one rank at once, which no pin set describes.
     if (moveKind(move) == KindEnPassant) {
-        const Square captured = us == White ? to - 8 : to + 8;
+        const Square captured = enPassantVictimSquare(us, to);
         const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[captured]) | squareMask[to];
         return (rookAttacks(king, occupied) & (piecesOf(them, Rook) | piecesOf(them, Queen))) == 0 &&
                (bishopAttacks(king, occupied) & (piecesOf(them, Bishop) | piecesOf(them, Queen))) == 0;

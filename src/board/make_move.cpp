@@ -1,5 +1,6 @@
 // Making and taking back moves. Every incremental field of the board is updated by
 // differences: nothing here loops over the board or recomputes a key from scratch.
+#include <cassert>
 #include <cstring>
 
 #include "board/board.h"
@@ -10,9 +11,28 @@ namespace orvath {
 
 namespace {
 
-constexpr int PawnPush = 8;             // one rank forward for white; black goes the other way
 constexpr int DoubleStepDistance = 16;  // origin XOR destination of a pawn's double step
 constexpr int32_t AllRightsKept = 15;   // a keep mask that removes no castling right
+
+// Debug builds (CMake defines ORVATH_CHECK_BOARD for them) recompute the whole board after
+// every make and unmake, so that every test run there checks each move it plays. Far too
+// slow for any other build.
+#ifdef ORVATH_CHECK_BOARD
+constexpr bool CheckEveryMove = true;
+#else
+constexpr bool CheckEveryMove = false;
+#endif
+
+// Only legal positions are checked. Tests make illegal moves on purpose, to see which moves
+// leave the king attacked, and the checkers of such a position mean nothing.
+void checkBoard([[maybe_unused]] const Board& board) {
+    if constexpr (CheckEveryMove) {
+        const Square moverKing = board.kingSquare(board.sideToMove ^ 1);
+        const bool legal = moverKing == NoSquare || (board.attackersOfSquare(moverKing, board.occupancy()) &
+                                                     board.piecesOfColour(board.sideToMove)) == 0;
+        assert(!legal || board.isConsistent());
+    }
+}
 
 // Where castling puts the king and the rook: the g and f files when the rook stands above the
 // king, the c and d files otherwise. Either destination may equal either origin.
@@ -26,9 +46,6 @@ CastlingDestinations castlingDestinations(Colour us, Square kingFrom, Square roo
     if (rookFrom > kingFrom) return {base + 6, base + 5};
     return {base + 2, base + 3};
 }
-
-// The pawn taken en passant stands behind the destination, seen from the side that captures.
-Square enPassantVictimSquare(Colour us, Square to) { return us == White ? to - PawnPush : to + PawnPush; }
 
 // The half tempo moves to the new side to move: it is counted from white's point of view.
 void passTempo(PackedScore& score, Colour newSideToMove) {
@@ -153,8 +170,7 @@ bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
     if (checkInfo.discoverers & squareMask[from]) {
         if (type != Pawn && type != King) return true;
         // A pawn or king uncovers the line unless it stays on it.
-        const Bitboard line = betweenMask[to][enemyKing] | betweenMask[from][enemyKing] | betweenMask[from][to];
-        if (!(line & (squareMask[enemyKing] | squareMask[from] | squareMask[to]))) return true;
+        if (!onOneLine(to, from, enemyKing)) return true;
     }
 
     switch (moveKind(move)) {
@@ -168,7 +184,7 @@ bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
 
         case KindEnPassant: {
             // Both pawns leave the origin's rank: that can open a rank or a diagonal onto the king.
-            const Square victim = makeSquare(fileOf(to), rankOf(from));
+            const Square victim = enPassantVictimSquare(us, to);
             const Bitboard occupied = (occupancy() & squareClearMask[from] & squareClearMask[victim]) | squareMask[to];
             const Bitboard ownRooks = piecesOf(us, Rook) | piecesOf(us, Queen);
             const Bitboard ownBishops = piecesOf(us, Bishop) | piecesOf(us, Queen);
@@ -193,7 +209,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     const Square to = moveTo(move);
     const int kind = moveKind(move);
 
-    // 1-2. Link the new record in front of the current one.
+    // 1. Link the new record in front of the current one.
     ++nodeCount;
     uint64_t hash = currentState->positionHash ^ blackToMoveHash;
     std::memcpy(static_cast<void*>(&newState), currentState, BoardStateCopiedBytes);
@@ -203,19 +219,20 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     ++state.fiftyMoveCounter;
     ++state.pliesSinceNull;
 
-    // 3. Castling moves two pieces and takes its own road.
+    // 2. Castling moves two pieces and takes its own road.
     if (kind == KindCastling) {
         state.positionHash = hash;
         makeCastlingMove(*this, move, state);
+        checkBoard(*this);
         return;
     }
 
-    // 4.
+    // 3. The mover and what it captures: en passant takes a pawn from an empty destination.
     const Piece piece = squares[from];
     const PieceType type = typeOf(piece);
     const PieceType captured = kind == KindEnPassant ? Pawn : typeOf(squares[to]);
 
-    // 5. Take the captured piece off the board.
+    // 4. Take the captured piece off the board.
     if (captured != NoPieceType) {
         Square captureSquare = to;
         if (kind == KindEnPassant) {
@@ -240,7 +257,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         state.fiftyMoveCounter = 0;
     }
 
-    // 6-8. The mover's keys, then the en-passant and castling terms.
+    // 5. The mover's keys, then the en-passant and castling terms.
     hash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
 
     if (state.enPassantSquare != NoSquare) {
@@ -257,10 +274,10 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         }
     }
 
-    // 9. The child's hash-table line is fetched while the board is brought up to date.
+    // 6. The child's hash-table line is fetched while the board is brought up to date.
     prefetchBucket(hash);
 
-    // 10. Move the piece.
+    // 7. Move the piece.
     const Bitboard fromTo = squareMask[from] | squareMask[to];
     colourBitboards[us] ^= fromTo;
     typeBitboards[type] ^= fromTo;
@@ -271,7 +288,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     pieceSquares[piece][slot] = to;
     squareSlot[to] = slot;
 
-    // 11. Pawn specials: the double step's en-passant square and promotion.
+    // 8. Pawn specials: the double step's en-passant square and promotion.
     if (type == Pawn) {
         state.fiftyMoveCounter = 0;
         state.pawnHash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
@@ -305,15 +322,15 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         }
     }
 
-    // 12. For a promotion `piece` is still the pawn: step 11 made up the difference.
+    // 9. For a promotion `piece` is still the pawn: step 8 made up the difference.
     state.placementScore += placementScoreTable[piece][to] - placementScoreTable[piece][from];
 
-    // 13.
+    // 10. What unmake needs, the new key, and no checkers until step 11 finds them.
     state.capturedPieceType = captured;
     state.positionHash = hash;
     state.checkingPieces = 0;
 
-    // 14. The checkers come from the check squares and the uncovered lines where they can;
+    // 11. The checkers come from the check squares and the uncovered lines where they can;
     // promotion and en passant change too much for that.
     if (moveGivesCheck) {
         const Square enemyKing = kingSquare(them);
@@ -332,9 +349,10 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
         }
     }
 
-    // 15.
+    // 12. The turn passes, and the half tempo with it.
     sideToMove = them;
     passTempo(state.placementScore, them);
+    checkBoard(*this);
 }
 
 // Convenience form for callers that have no CheckInfo at hand.
@@ -357,6 +375,7 @@ void Board::unmakeMove(Move move) {
         const CastlingDestinations dest = castlingDestinations(us, from, to);
         shiftKingAndRook(*this, us, dest.king, from, dest.rook, to);
         currentState = currentState->previousState;
+        checkBoard(*this);
         return;
     }
 
@@ -397,6 +416,7 @@ void Board::unmakeMove(Move move) {
     }
 
     currentState = currentState->previousState;
+    checkBoard(*this);
 }
 
 // Passes the turn. The current record stays current; `backup` keeps what is restored and is
@@ -419,6 +439,7 @@ void Board::makeNullMove(BoardState& backup) {
     ++state.fiftyMoveCounter;
     state.pliesSinceNull = 0;
     passTempo(state.placementScore, sideToMove);
+    checkBoard(*this);
 }
 
 // Restores the position before makeNullMove from the record spliced in behind the current one.
@@ -432,6 +453,7 @@ void Board::undoNullMove() {
     state.previousState = backup.previousState;
     sideToMove ^= 1;
     --state.fiftyMoveCounter;
+    checkBoard(*this);
 }
 
 }  // namespace orvath

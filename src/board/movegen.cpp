@@ -9,13 +9,6 @@ namespace orvath {
 
 namespace {
 
-constexpr Bitboard FileABits = 0x0101010101010101ull;
-constexpr Bitboard FileHBits = 0x8080808080808080ull;
-constexpr Bitboard Rank2Bits = 0x000000000000FF00ull;
-constexpr Bitboard Rank3Bits = 0x0000000000FF0000ull;
-constexpr Bitboard Rank6Bits = 0x0000FF0000000000ull;
-constexpr Bitboard Rank7Bits = 0x00FF000000000000ull;
-
 enum class PawnKind { Captures, Quiets, Evasions };
 
 // Directions and ranks of one side's pawns. "One way" is towards the h-file for white and
@@ -189,7 +182,7 @@ bool pathIsClear(const Board& board, Square from, Square to, Square kingFrom, Sq
 // enter an attacked square.
 MoveEntry* generateCastling(const Board& board, Colour us, MoveEntry* out) {
     const int rights = board.state().castlingRights;
-    const int sideRights[2] = {WhiteKingSide << us, WhiteQueenSide << us};
+    const int sideRights[2] = {kingSideRight(us), queenSideRight(us)};
     const Square base = us == White ? A1 : A8;
     const Square kingFrom = board.kingSquare(us);
     const Bitboard enemies = board.piecesOfColour(us ^ 1);
@@ -248,7 +241,7 @@ Bitboard squaresBehindKing(const Board& board, Square kingSquare) {
 // Pawn moves that check: knight promotions that attack the king from their square (by push
 // or capture), then pushes that attack it directly or uncover a line to it.
 template <Colour Us>
-MoveEntry* generatePawnChecks(const Board& board, Square enemyKing, Bitboard discoverers, MoveEntry* out) {
+MoveEntry* generatePawnChecks(const Board& board, Square enemyKing, const CheckInfo& checkInfo, MoveEntry* out) {
     using G = PawnGeometry<Us>;
     const Bitboard pawns = board.piecesOf(Us, Pawn);
     const Bitboard promoting = pawns & G::PromotionRank;
@@ -256,14 +249,14 @@ MoveEntry* generatePawnChecks(const Board& board, Square enemyKing, Bitboard dis
     const Bitboard empty = ~board.occupancy();
 
     if (promoting) {
-        const Bitboard knightChecks = stepAttacks[makePiece(Us, Knight)][enemyKing];
+        const Bitboard knightChecks = checkInfo.checkSquares[Knight];
         out = emitPromotionGroups<Us, Knight>(promoting, board.piecesOfColour(G::Them) & knightChecks,
                                               empty & knightChecks, out);
     }
 
     // A pawn that leaves the king's file opens the rank or diagonal it was blocking.
-    const Bitboard directSquares = stepAttacks[makePiece(G::Them, Pawn)][enemyKing];
-    const Bitboard uncovering = others & discoverers & ~fileMask[fileOf(enemyKing)];
+    const Bitboard directSquares = checkInfo.checkSquares[Pawn];
+    const Bitboard uncovering = others & checkInfo.discoverers & ~fileMask[fileOf(enemyKing)];
     const Bitboard singles = shifted<G::Forward>(others) & empty;
     const Bitboard doubles = shifted<G::Forward>(singles & G::SinglePushRank) & empty;
     const Bitboard uncoveringSingles = shifted<G::Forward>(uncovering) & empty;
@@ -378,20 +371,19 @@ MoveEntry* generateEvasions(const Board& board, MoveEntry* out) {
 MoveEntry* generateQuietChecks(const Board& board, MoveEntry* out) {
     const Colour us = board.sideToMove;
     const Square enemyKing = board.kingSquare(us ^ 1);
-    const Bitboard discoverers = board.checkDiscoverers();
+    const CheckInfo checkInfo(board);
+    const Bitboard discoverers = checkInfo.discoverers;
     const Bitboard empty = ~board.occupancy();
 
     out = generateDiscoveredChecks(board, enemyKing, discoverers, out);
-    out = us == White ? generatePawnChecks<White>(board, enemyKing, discoverers, out)
-                      : generatePawnChecks<Black>(board, enemyKing, discoverers, out);
+    out = us == White ? generatePawnChecks<White>(board, enemyKing, checkInfo, out)
+                      : generatePawnChecks<Black>(board, enemyKing, checkInfo, out);
 
-    const Bitboard bishopSquares = bishopAttacks(enemyKing, board.occupancy()) & empty;
-    const Bitboard rookSquares = rookAttacks(enemyKing, board.occupancy()) & empty;
-    out = generateDirectChecks<Knight>(board, us, stepAttacks[makePiece(us, Knight)][enemyKing] & empty, discoverers,
-                                       out);
-    out = generateDirectChecks<Bishop>(board, us, bishopSquares, discoverers, out);
-    out = generateDirectChecks<Rook>(board, us, rookSquares, discoverers, out);
-    return generateDirectChecks<Queen>(board, us, bishopSquares | rookSquares, discoverers, out);
+    const Bitboard* checkSquares = checkInfo.checkSquares;
+    out = generateDirectChecks<Knight>(board, us, checkSquares[Knight] & empty, discoverers, out);
+    out = generateDirectChecks<Bishop>(board, us, checkSquares[Bishop] & empty, discoverers, out);
+    out = generateDirectChecks<Rook>(board, us, checkSquares[Rook] & empty, discoverers, out);
+    return generateDirectChecks<Queen>(board, us, checkSquares[Queen] & empty, discoverers, out);
 }
 
 MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out) {

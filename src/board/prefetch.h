@@ -8,8 +8,10 @@
 namespace orvath {
 
 struct PrefetchTarget {
-    const char* buckets = nullptr;  // 64-byte buckets
-    uint32_t bucketMask = 0;        // bucket count - 1
+    static constexpr uint64_t BucketBytes = 64;  // one hash-table bucket, one cache line
+
+    const char* buckets = nullptr;
+    uint32_t bucketMask = 0;  // bucket count - 1
 };
 
 extern PrefetchTarget prefetchTarget;
@@ -17,9 +19,10 @@ extern PrefetchTarget prefetchTarget;
 inline void prefetchBucket(uint64_t key) {
     if (prefetchTarget.buckets == nullptr)
         return;
-    const char* bucket = prefetchTarget.buckets + 64 * static_cast<uint64_t>(static_cast<uint32_t>(key) & prefetchTarget.bucketMask);
+    const uint64_t index = static_cast<uint32_t>(key) & prefetchTarget.bucketMask;
+    const char* bucket = prefetchTarget.buckets + PrefetchTarget::BucketBytes * index;
     __builtin_prefetch(bucket);
-    __builtin_prefetch(bucket + 64);
+    __builtin_prefetch(bucket + PrefetchTarget::BucketBytes);
 }
 
 }  // namespace orvath

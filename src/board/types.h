@@ -51,6 +51,8 @@ enum : Square {
 };
 
 // Move: destination bits 0-5, origin bits 6-11, promotion type - 2 in bits 12-13, kind in bits 14-15.
+// A castling move is stored as the king taking its own rook (destination: the rook's square),
+// so an occupied destination alone does not make a capture: Board::isCapture says what does.
 constexpr Move NoMove = 0;
 constexpr Move NullMove = 65;  // origin and destination both b1: never a real move
 constexpr int KindNormal = 0x0000;
@@ -103,5 +105,10 @@ constexpr int midgamePart(PackedScore score) {
 constexpr PackedScore halveScore(PackedScore score) {
     return makeScore(midgamePart(score) / 2, endgamePart(score) / 2);
 }
+
+// The units of the search's scores and depths, which the lines that report them share.
+constexpr int PawnValue = 198;    // a midgame pawn: centipawns are score x 100 / PawnValue
+constexpr int MateScore = 30000;  // a side mated at ply p scores p - MateScore
+constexpr int OnePly = 2;         // depths are counted in half-plies
 
 }  // namespace orvath

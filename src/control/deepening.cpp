@@ -23,6 +23,13 @@ constexpr int MaxAspirationWidth = 24;
 constexpr int AspirationGranularity = 8;
 constexpr int EasyMoveMargin = 512;
 constexpr int EasyMoveDepth = 7;
+// An easy move ends the search once the best move has taken more than a share (in hundredths)
+// of the nodes and a part of the budget has passed: the larger the share, the smaller the part.
+constexpr int EasyMoveNodeShare = 85;
+constexpr int EasyMoveTimeDivisor = 16;
+constexpr int EasyMoveLargerNodeShare = 98;
+constexpr int EasyMoveSmallerTimeDivisor = 32;
+constexpr int NewIterationShare = 62;  // hundredths of the budget after which no iteration starts
 constexpr int InstabilityFirstDepth = 5;
 constexpr int InstabilityLastDepth = 49;
 constexpr int ReportDelay = 2000;  // ms; before it only exact results are reported
@@ -43,9 +50,16 @@ void reportLines(const Board& board, int depth, int alpha, int beta) {
             continue;
         const RootEntry& entry = rootList[i];
         const int elapsed = platform::millisecondsSince(searchStartTime);
-        writePvLine({i + 1, OnePly * (updated ? depth : depth - 1), elapsed, updated ? entry.score : entry.previousScore,
-                     i == pvIndex ? alpha : -InfiniteScore, i == pvIndex ? beta : InfiniteScore,
-                     static_cast<int64_t>(board.nodeCount), entry.pv.data()});
+        // Only the line being searched carries its window, so only it can show a bound word.
+        const bool searchedLine = i == pvIndex;
+        writePvLine({.index = i + 1,
+                     .depth = OnePly * (updated ? depth : depth - 1),
+                     .elapsed = elapsed,
+                     .score = updated ? entry.score : entry.previousScore,
+                     .alpha = searchedLine ? alpha : -InfiniteScore,
+                     .beta = searchedLine ? beta : InfiniteScore,
+                     .nodes = static_cast<int64_t>(board.nodeCount),
+                     .pv = entry.pv.data()});
     }
 }
 
@@ -57,15 +71,17 @@ void applyTimeRules(const Board& board, int depth, Move bestMove, Move easyMove,
 
     if (depth >= EasyMoveDepth && easyMove == bestMove) {
         const int64_t nodes = static_cast<int64_t>(board.nodeCount);
-        if (rootList.size() == 1 || (rootList[0].nodes > nodes * 85 / 100 && elapsed > budget / 16) ||
-            (rootList[0].nodes > nodes * 98 / 100 && elapsed > budget / 32))
+        const int64_t bestNodes = rootList[0].nodes;
+        if (rootList.size() == 1 ||
+            (bestNodes > nodes * EasyMoveNodeShare / 100 && elapsed > budget / EasyMoveTimeDivisor) ||
+            (bestNodes > nodes * EasyMoveLargerNodeShare / 100 && elapsed > budget / EasyMoveSmallerTimeDivisor))
             searchSignals.stop = true;
     }
     if (depth >= InstabilityFirstDepth && depth <= InstabilityLastDepth) {
         const int64_t extra = changes[depth] * (optimum / 2) + changes[depth - 1] * (optimum / 3);
         timeBudget.extraTime = static_cast<int32_t>(std::clamp<int64_t>(extra, INT32_MIN, INT32_MAX));
     }
-    if (elapsed > (optimum + timeBudget.extraTime) * 62 / 100)
+    if (elapsed > (optimum + timeBudget.extraTime) * NewIterationShare / 100)
         searchSignals.stop = true;
 }
 

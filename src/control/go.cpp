@@ -17,15 +17,17 @@ namespace orvath {
 
 namespace {
 
-// A whole word read as a signed decimal integer; false when it is not one or does not fit.
+// A whole word read as a signed decimal integer with at most one sign; false when it is not
+// one or does not fit.
 bool readInteger(std::istream& words, int32_t& value) {
     std::string word;
     if (!(words >> word))
         return false;
     const char* first = word.data();
     const char* last = word.data() + word.size();
-    if (first != last && *first == '+')
-        ++first;
+    // from_chars takes a minus but no plus: skip a plus, but not one in front of a minus.
+    if (first != last && *first == '+' && ++first != last && *first == '-')
+        return false;
     int32_t parsed = 0;
     const auto [end, error] = std::from_chars(first, last, parsed);
     if (error != std::errc() || end == first)
@@ -69,15 +71,19 @@ SearchLimits parseGoLimits(const Board& board, std::istream& words) {
 
 bool handleGo(Board& board, std::istream& words) { return startSearch(board, parseGoLimits(board, words)); }
 
-bool startSearch(Board& board, const SearchLimits& limits) {
-    searchSignals.stop = searchSignals.quit = searchSignals.failedLow = false;
+void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll) {
+    searchSignals = SearchSignals{};
     pollCounter = 0;
     searchStartTime = platform::nowMs();
     searchLimits = limits;
-    // The position command keeps the game ply: the FEN's move number plus the moves played.
-    initTimeBudget(searchLimits, board.gamePly);
+    initTimeBudget(searchLimits, gamePly);
     pollInterval = pollIntervalFor(searchLimits);
-    pollFunction = pollSearch;
+    pollFunction = poll;
+}
+
+bool startSearch(Board& board, const SearchLimits& limits) {
+    // The position command keeps the game ply: the FEN's move number plus the moves played.
+    resetSearchState(limits, board.gamePly, pollSearch);
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
     prepareThreadsForSearch();
 

@@ -18,4 +18,10 @@ SearchLimits parseGoLimits(const Board& board, std::istream& words);
 // Runs one whole search on the main thread and writes "bestmove". Same result as handleGo.
 bool startSearch(Board& board, const SearchLimits& limits);
 
+// The search-wide state that every search starts from, whoever starts it (the "go" command,
+// the bench, the tests): the signals and the poll counter cleared, the clock read, the limits
+// copied, the time budget and the poll interval computed, and `poll` as the poll (nullptr:
+// nothing polls). The options, the table, the history and the root list are not touched.
+void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll);
+
 }  // namespace orvath

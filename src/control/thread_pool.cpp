@@ -1,5 +1,6 @@
 #include "control/thread_pool.h"
 
+#include <cstdio>
 #include <memory>
 
 namespace orvath {
@@ -48,10 +49,17 @@ void initThreadPool() {
     for (int i = 1; i < ThreadSlots; ++i)
         p.slots[i].index = i;
     setInactiveFlags(p);
+    // A worker that cannot start leaves its slot without a thread. Nothing waits on such a
+    // slot (it is never active, and joining it does nothing), so the engine goes on with the
+    // threads it has and says so once, where the controlling program does not read.
+    int notStarted = 0;
     for (int i = 1; i < ThreadSlots; ++i) {
         p.slots[i].searching = false;
-        p.slots[i].handle.start(workerLoop, &p.slots[i], WorkerStackBytes);
+        if (!p.slots[i].handle.start(workerLoop, &p.slots[i], WorkerStackBytes))
+            ++notStarted;
     }
+    if (notStarted != 0)
+        std::fprintf(stderr, "%d of %d worker threads could not be started\n", notStarted, ThreadSlots - 1);
 }
 
 void prepareThreadsForSearch() {

@@ -14,9 +14,6 @@ BoardState positionStateRing[PositionStateRingSize];
 
 namespace {
 
-// Each kind of piece has this many slots in the board's piece lists.
-constexpr int PieceListSlots = sizeof(Board::pieceSquares[0]) / sizeof(Board::pieceSquares[0][0]);
-
 int ringCursor = 0;
 
 bool hasOneKingEach(const Board& board) {
@@ -28,18 +25,10 @@ bool hasOneKingEach(const Board& board) {
     return true;
 }
 
-// Every pawn may still promote to any piece, and the piece lists must hold the result.
+// A full army. It also keeps the piece lists from overflowing: a kind's pieces plus every pawn
+// that may promote to it, the king aside, number at most 15, within a list's 16 slots.
 constexpr int MaxArmySize = 16;
-
-bool promotionsFitThePieceLists(const Board& board) {
-    for (const Colour colour : {White, Black}) {
-        const int pawns = board.pieceCounts[makePiece(colour, Pawn)];
-        for (PieceType type = Knight; type <= Queen; ++type)
-            if (board.pieceCounts[makePiece(colour, type)] + pawns > PieceListSlots)
-                return false;
-    }
-    return true;
-}
+static_assert(sizeof(Board::pieceSquares[0]) / sizeof(Board::pieceSquares[0][0]) >= size_t{MaxArmySize});
 
 }  // namespace
 
@@ -49,8 +38,6 @@ bool isPlayablePosition(const Board& board) {
     if (!hasOneKingEach(board))
         return false;
     if ((board.piecesOfType(Pawn) & (rankMask[0] | rankMask[7])) != 0)
-        return false;
-    if (!promotionsFitThePieceLists(board))
         return false;
     // More than a full army would let the generators outgrow their fixed move lists.
     for (const Colour colour : {White, Black})

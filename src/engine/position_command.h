@@ -11,12 +11,14 @@ namespace orvath {
 // The state records of the moves that "position" makes. They are reused round the ring across
 // commands and the cursor is never reset, so a state more than 101 moves back is overwritten.
 constexpr int PositionStateRingSize = 102;
+static_assert(PositionStateRingSize >= FiftyMoveLimit + 2,
+              "the repetition walk must find the whole fifty-move stretch in the ring");
 extern BoardState positionStateRing[PositionStateRingSize];
 int positionStateCursor();
 
 // Whether the generators and the search can work on the position: one king of each colour,
-// no pawn on the first or last rank, the side not to move not in check, and no more pieces of
-// a kind than the piece lists hold, counting every pawn as a possible promotion to that kind.
+// no pawn on the first or last rank, the side not to move not in check, and no more than 16
+// pieces of a colour, which also keeps every promotion within the piece lists.
 bool isPlayablePosition(const Board& board);
 
 // Reads "startpos [word] moves..." or "fen <fields> [moves ...]" from the rest of the line.

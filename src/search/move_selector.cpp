@@ -1,3 +1,14 @@
+// Staged move ordering. Each kind of node walks its own sequence of stages; a stage prepares
+// its range of moves when it is reached and hands them out best first:
+// - main search: the hash move; the captures that do not lose too much (a losing one is set
+//   aside); the two killers; the quiet moves with a positive history, sorted; the other quiet
+//   moves, sorted only at depth; the set-aside captures;
+// - in check: the hash move, then every evasion by its score;
+// - quiescence: near the horizon the hash move, the captures and the quiet checks; deeper the
+//   hash move (a capture or promotion) and the captures; deepest only the recaptures on the
+//   square of the last move;
+// - probe cut: the hash move and the captures that win more than the piece the last move took.
+// "Captures" are those of the capture generator, queen promotions included.
 #include "search/move_selector.h"
 
 #include "board/keys.h"
@@ -8,13 +19,13 @@ namespace orvath {
 
 namespace {
 
-constexpr int32_t PawnValue = 198;
 constexpr int SortOtherQuietsDepth = 6;         // half-plies
 constexpr int LosingCaptureAllowanceDepth = 6;  // half-plies
-constexpr int QuiesceChecksDepth = -2;          // quiet checks down to here
 constexpr int QuiesceRecaptureDepth = -8;       // below this only recaptures
 constexpr int32_t EvasionBias = 2000;
 
+// The stage sequences, each ended by stageEnd. A sequence that serves a hash move starts with
+// its stage; without a usable hash move the selector starts one stage in (++sequence).
 constexpr int32_t MainSequence[] = {stageHashMove,    stageGoodCaptures, stageKillers, stageGoodQuiets,
                                     stageOtherQuiets, stageBadCaptures,  stageEnd};
 constexpr int32_t EvasionSequence[] = {stageHashMove, stageEvasions, stageEnd};
@@ -94,7 +105,7 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, Square recaptur
             ttMove = hashMove;
     } else if (depth >= QuiesceRecaptureDepth) {
         sequence = QuiesceCapturesSequence;
-        if (hashMove != NoMove && board.isPseudoLegal(hashMove) && isCaptureOrPromotion(hashMove))
+        if (hashMove != NoMove && board.isPseudoLegal(hashMove) && board.isCaptureOrPromotion(hashMove))
             ttMove = hashMove;
     } else {
         sequence = RecaptureSequence;
@@ -111,22 +122,13 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, PieceType capturedType
     captureThreshold = midgameValue[capturedType];
     sequence = ProbeCutSequence;
     if (hashMove != NoMove && board.isPseudoLegal(hashMove)) {
-        const bool capture = (board.pieceOn(moveTo(hashMove)) != EmptySquare && moveKind(hashMove) != KindCastling) ||
-                             moveKind(hashMove) == KindEnPassant;
-        if (capture && board.staticExchange(hashMove) > captureThreshold)
+        if (board.isCapture(hashMove) && board.staticExchange(hashMove) > captureThreshold)
             ttMove = hashMove;
     }
     if (ttMove == NoMove)
         ++sequence;
     stage = *sequence;
     prepareStage();
-}
-
-bool MoveSelector::isCaptureOrPromotion(Move move) const {
-    const int kind = moveKind(move);
-    if (kind == KindPromotion || kind == KindEnPassant)
-        return true;
-    return kind == KindNormal && board.pieceOn(moveTo(move)) != EmptySquare;
 }
 
 // Prepares the range of the stage now current.
@@ -198,7 +200,7 @@ void MoveSelector::scoreEvasions() {
         const int32_t exchange = cheaperVictim ? board.staticExchange(move) : 0;
         if (cheaperVictim && exchange < 0)
             e->score = exchange - EvasionBias;
-        else if ((victim != EmptySquare && moveKind(move) != KindCastling) || moveKind(move) == KindEnPassant)
+        else if (board.isCapture(move))
             e->score = midgameValue[victim] - typeOf(mover) + EvasionBias;
         else
             e->score = history[mover][moveTo(move)];
@@ -251,9 +253,7 @@ Move MoveSelector::nextMove() {
         }
         case stageKillers: {
             const Move move = static_cast<Move>((cur++)->move);
-            if (move != NoMove && move != ttMove && board.isPseudoLegal(move) &&
-                (board.pieceOn(moveTo(move)) == EmptySquare || moveKind(move) == KindCastling) &&
-                moveKind(move) != KindEnPassant)
+            if (move != NoMove && move != ttMove && board.isPseudoLegal(move) && !board.isCapture(move))
                 return move;
             break;
         }

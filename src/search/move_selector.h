@@ -9,6 +9,9 @@ namespace orvath {
 
 struct SearchFrame;
 
+// Quiescence generates quiet checks down to this depth (half-plies); below it only captures.
+constexpr int QuiesceChecksDepth = -2;
+
 enum SelectorStage : int32_t {
     stageHashMove = 0,
     stageGoodCaptures = 1,
@@ -46,7 +49,6 @@ private:
     void scoreCaptures();
     void scoreEvasions();
     MoveEntry* pickBest();
-    bool isCaptureOrPromotion(Move move) const;
 
     const Board& board;
     const int32_t (*history)[64];

@@ -18,13 +18,16 @@ namespace orvath {
 
 namespace {
 
-constexpr int PawnValue = 198;
 constexpr int RazorDepth = 8;
 constexpr int RazorMargin = 512;
 constexpr int RazorDepthMargin = 16;  // per half-ply
 constexpr int StaticNullDepth = 8;
 constexpr int NullVerificationDepth = 12;
-constexpr int ThreatDepth = 10;
+constexpr int NullReduction = 3;                // plies
+constexpr int NullReductionGrowthDepth = 10;    // half-plies; from here on the reduction grows with depth
+constexpr int NullReductionGrowthDivisor = 8;   // one ply more per this many half-plies of depth
+constexpr int NullReductionMarginPlies = 1;     // more when the evaluation beats beta by a pawn
+constexpr int ThreatDepth = 10;                 // half-plies; below it a threat the reduced move allowed fails low
 constexpr int ProbeCutDepth = 10;
 constexpr int ProbeCutMargin = 200;
 constexpr int ProbeCutReduction = 8;
@@ -32,7 +35,6 @@ constexpr int IidMargin = 256;
 constexpr int PvIidReduction = 4;
 constexpr int SingularEntryDepthSlack = 6;
 constexpr int MaxExtension = 2;
-constexpr int LateReductionDepth = 7;
 constexpr int ExchangePruneDepth = 4;
 
 bool hasPawnOnSeventh(const Board& board) {
@@ -99,7 +101,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     if (hashCut) {
         hashTable.refresh(*entry);
         f->bestMove = ttMove;
-        if (ttValue >= beta && ttMove != NoMove && !isCaptureOrPromotion(board, ttMove))
+        if (ttValue >= beta && ttMove != NoMove && !board.isCaptureOrPromotion(ttMove))
             updateKillers(f, ttMove);
         return ttValue;
     }
@@ -151,11 +153,11 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         if (!f->skipNullMove && depth > OnePly && !inCheck && refinedValue >= beta &&
             std::abs(beta) < MateThreshold && board.nonPawnMaterial(us)) {
             f->currentMove = NullMove;
-            int reduction = 3;
-            if (depth >= ThreatDepth)
-                reduction += depth / 8;
+            int reduction = NullReduction;
+            if (depth >= NullReductionGrowthDepth)
+                reduction += depth / NullReductionGrowthDivisor;
             if (refinedValue - PawnValue > beta)
-                reduction += 1;
+                reduction += NullReductionMarginPlies;
             const int nullDepth = depth - OnePly * reduction;
 
             BoardState backup;
@@ -192,7 +194,9 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
             for (Move move = selector.nextMove(); move != NoMove; move = selector.nextMove()) {
                 if (!board.isLegal(move, checkInfo.pinned))
                     continue;
-                // The child learns its quiet gain and threat from this frame's move.
+                // The frame names the move searched below it. Nothing observable depends on it
+                // here: every move this stage yields is a capture, from which the child's quiet
+                // gain learns nothing, and the child's threat rule reads it only below a reduced move.
                 f->currentMove = move;
                 board.makeMove(move, state, checkInfo, board.givesCheck(move, checkInfo));
                 const int value = -search<false>(board, f + 1, -probeBeta, -probeBeta + 1, depth - ProbeCutReduction);
@@ -244,7 +248,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         ++moveCount;
 
         const bool givesCheck = board.givesCheck(move, checkInfo);
-        const bool captureOrPromotion = isCaptureOrPromotion(board, move);
+        const bool captureOrPromotion = board.isCaptureOrPromotion(move);
         bool dangerous = false;
         int extension = moveExtension(board, move, givesCheck, captureOrPromotion, settings, dangerous);
 
@@ -346,16 +350,10 @@ void recordResult(const Board& board, SearchFrame* f, uint64_t key, int bestValu
     const Move storedMove = bestValue > alphaIn ? f->bestMove : NoMove;
     hashTable.store(key, valueToTable(bestValue, f->ply), boundOf(bestValue, alphaIn, beta), depth, storedMove, f->eval,
                     f->evalMargin);
-    if (bestValue >= beta && storedMove != NoMove && !isCaptureOrPromotion(board, storedMove)) {
+    if (bestValue >= beta && storedMove != NoMove && !board.isCaptureOrPromotion(storedMove)) {
         updateKillers(f, storedMove);
         updateHistory(board, storedMove, depth, quietsSearched, quietCount);
     }
-}
-
-bool isCaptureOrPromotion(const Board& board, Move move) {
-    const int kind = moveKind(move);
-    return kind == KindPromotion || kind == KindEnPassant ||
-           (kind == KindNormal && board.pieceOn(moveTo(move)) != EmptySquare);
 }
 
 int moveExtension(const Board& board, Move move, bool givesCheck, bool captureOrPromotion,

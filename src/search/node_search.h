@@ -13,9 +13,6 @@ int searchNonPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth
 // Full-window search of a principal-variation node.
 int searchPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth);
 
-// A move that is neither a capture nor a promotion; castling counts as quiet.
-bool isCaptureOrPromotion(const Board& board, Move move);
-
 // The end of a searched node: its score and best move into the table and, for a quiet move
 // that cut off, the killers and the history (the quiet moves tried before it lose credit).
 void recordResult(const Board& board, SearchFrame* frame, uint64_t key, int bestValue, int alphaIn, int beta,

@@ -16,13 +16,7 @@ constexpr int StandPatMargin = 128;
 constexpr int EnoughMaterial = 1270;  // a rook's midgame value
 constexpr int EnPassantDeltaBonus = 258;
 constexpr int CheckPruningMargin = 49;
-constexpr int QuiesceCheckDepth = -2;  // down to here quiet checks are generated
 constexpr int QuiesceDeepHashDepth = -4;
-
-bool isCapture(const Board& board, Move move) {
-    return (board.pieceOn(moveTo(move)) != EmptySquare && moveKind(move) != KindCastling) ||
-           moveKind(move) == KindEnPassant;
-}
 
 bool isPassedPawnMove(const Board& board, Move move) {
     const Piece piece = board.pieceOn(moveFrom(move));
@@ -72,7 +66,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     f->ply = (f - 1)->ply + 1;
     f->currentMove = f->bestMove = NoMove;
     const bool inCheck = board.inCheck();
-    const int ttDepth = inCheck || depth >= QuiesceCheckDepth ? QuiesceCheckDepth : QuiesceDeepHashDepth;
+    const int ttDepth = inCheck || depth >= QuiesceChecksDepth ? QuiesceChecksDepth : QuiesceDeepHashDepth;
 
     // The stack has no frame left for a child: settle for the static evaluation.
     if (atStackEnd(f)) {
@@ -126,8 +120,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     }
 
     const CheckInfo checkInfo(board);
-    const int ourRights = board.state().castlingRights &
-                          (board.sideToMove == White ? WhiteKingSide | WhiteQueenSide : BlackKingSide | BlackQueenSide);
+    const int ourRights = board.state().castlingRights & castlingRightsOf(board.sideToMove);
     MoveSelector selector(board, ttMove, depth, moveTo(static_cast<Move>((f - 1)->currentMove)));
     BoardState state;
 
@@ -151,8 +144,8 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                     continue;
             }
 
-            const bool evasionPrunable = inCheck && bestValue > -MateThreshold && !isCapture(board, move) &&
-                                         moveKind(move) != KindEnPassant && ourRights == 0;
+            const bool evasionPrunable =
+                inCheck && bestValue > -MateThreshold && !board.isCapture(move) && ourRights == 0;
 
             // Captures that lose material by exchange.
             if ((!inCheck || evasionPrunable) && move != ttMove && moveKind(move) != KindPromotion &&
@@ -161,7 +154,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                 continue;
 
             // Quiet checks that threaten nothing.
-            if (!inCheck && givesCheck && move != ttMove && !isCaptureOrPromotion(board, move) &&
+            if (!inCheck && givesCheck && move != ttMove && !board.isCaptureOrPromotion(move) &&
                 f->eval + CheckPruningMargin < beta &&
                 !isDangerousCheck(board, move, futilityBase, beta, bestValue)) {
                 bestValue = std::max(bestValue, f->eval + CheckPruningMargin);

@@ -72,8 +72,9 @@ void insertPvIntoHash(const RootEntry& entry, Board& board) {
     BoardState states[MaxPvLength + 1];
     int made = 0;
     int margin = NoScore;
+    // extractPvFromHash keeps a variation within MaxPvLength moves, so the states suffice.
     for (const Move move : entry.pv) {
-        if (move == NoMove || made > MaxPvLength)
+        if (move == NoMove)
             break;
         const uint64_t key = board.positionHash();
         const HashEntry* hashEntry = hashTable.probe(key);

@@ -19,7 +19,6 @@ namespace orvath {
 
 namespace {
 
-constexpr int LateReductionDepth = 7;
 constexpr int FirstIterationDepth = OnePly;
 constexpr int AllMovesFullWindow = MaxMoves;
 
@@ -92,7 +91,7 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         // At the first iteration every move gets its own exact score; later only the first.
         const bool pvMove = moveCount <= (depth <= FirstIterationDepth ? AllMovesFullWindow : 1);
         const bool givesCheck = board.givesCheck(move, checkInfo);
-        const bool captureOrPromotion = isCaptureOrPromotion(board, move);
+        const bool captureOrPromotion = board.isCaptureOrPromotion(move);
         bool dangerous = false;
         const int extension = moveExtension(board, move, givesCheck, captureOrPromotion, PvSettings, dangerous);
         const int newDepth = depth + extension - OnePly;

@@ -14,6 +14,7 @@ constexpr int MoveNumberCap = 63;
 constexpr int FutilityDepthLimit = 14;  // half-plies; from here on futility pruning never fires
 constexpr int FutilityOff = 60002;      // above every score
 constexpr int LateMoveDepthLimit = 32;  // half-plies; from here on no move is pruned by count
+constexpr int LateReductionDepth = 7;   // half-plies; from here on late quiet moves are reduced
 constexpr int LateMoveNoLimit = 256;
 
 // Built by initSearchTables, read-only afterwards.

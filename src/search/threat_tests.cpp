@@ -56,9 +56,7 @@ bool threatDefended(const Board& board, Move move, Move threat) {
     // A capture that does not lose by itself, and the move guards the target square.
     const Piece attacker = board.pieceOn(threatFrom);
     const Piece victim = board.pieceOn(threatTo);
-    const bool threatCaptures = (victim != EmptySquare && moveKind(threat) != KindCastling)
-                                || moveKind(threat) == KindEnPassant;
-    if (threatCaptures && (midgameValue[attacker] >= midgameValue[victim] || typeOf(attacker) == King)
+    if (board.isCapture(threat) && (midgameValue[attacker] >= midgameValue[victim] || typeOf(attacker) == King)
         && board.moveThreatensSquare(move, threatTo))
         return true;
 

@@ -8,7 +8,7 @@ namespace orvath {
 
 namespace {
 
-constexpr char PromotionLetters[] = "nbrq";  // by promotion bits: knight, bishop, rook, queen
+constexpr char PromotionLetters[] = "nbrq";  // from the knight on
 
 void writeSquare(std::string& out, int square) {
     out += static_cast<char>('a' + (square & 7));
@@ -26,7 +26,7 @@ void writeMove(std::string& out, Move move) {
     writeSquare(out, from);
     writeSquare(out, to);
     if (moveKind(move) == KindPromotion)
-        out += PromotionLetters[(move >> 12) & 3];
+        out += PromotionLetters[promotionType(move) - Knight];
 }
 
 std::string moveToText(Move move) {

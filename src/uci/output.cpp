@@ -8,9 +8,9 @@
 
 namespace orvath {
 
-constexpr int32_t MateScore = 30000;
-constexpr int32_t MateThreshold = 29800;  // scores this far from 0 are written as mates
-constexpr int32_t PawnValue = 198;        // a midgame pawn, the unit of centipawn scores
+// Scores this far from 0 are written as mates (" score mate 100" and closer). The text's own
+// rule: the search's MateThreshold, from which it treats a score as a mate, lies higher.
+constexpr int32_t MateTextThreshold = 29800;
 
 // The search start sets it before the first line of a search is written.
 int32_t searchStartTime = 0;
@@ -19,7 +19,7 @@ int32_t searchStartTime = 0;
 // moves instead: (p + 1) / 2 for a win, -p / 2 for a loss.
 std::string scoreText(int32_t v, int32_t alpha, int32_t beta) {
     std::string text;
-    if (v >= MateThreshold || v <= -MateThreshold) {
+    if (v >= MateTextThreshold || v <= -MateTextThreshold) {
         const int32_t movesToMate = ((v > 0 ? MateScore + 1 : -MateScore) - v) / 2;
         text = " score mate " + std::to_string(movesToMate);
     } else {
@@ -53,7 +53,7 @@ std::string pvText(const Move* pv) {
     return text;
 }
 
-std::string depthText(int32_t depth) { return " depth " + std::to_string(depth / 2); }
+std::string depthText(int32_t depth) { return " depth " + std::to_string(depth / OnePly); }
 
 std::string pvLineText(const PvLine& line) {
     return "info multipv " + std::to_string(line.index) + depthText(line.depth) + " time " +
