@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::quietStandardStreams();
     fuzz::initStartUpTables();
     initThreadPool();
-    hashTable.useAllocator(boundedAllocator);
+    hashTable.useAllocator(fuzz::boundedAllocator);
     // The workers sleep until told to end; the pool's destructor would wait for them forever.
     std::atexit(exitThreadPool);
     return 0;

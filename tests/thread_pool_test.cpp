@@ -40,13 +40,15 @@ void recordStackSize(void* size) {
     pthread_attr_destroy(&attributes);
 }
 
-// Workers reserve a small stack of their own, not the main thread's.
+// Workers reserve a small stack of their own, not the main thread's (8 MiB here, 16 MiB in the
+// Windows programs). A sanitizer may add room of its own to what was asked.
 TEST(ThreadPool, WorkerStackIsSmall) {
     size_t stackBytes = 0;
     platform::Thread worker;
     ASSERT_TRUE(worker.start(recordStackSize, &stackBytes, WorkerStackBytes));
     worker.join();
-    EXPECT_EQ(stackBytes, WorkerStackBytes);
+    EXPECT_GE(stackBytes, WorkerStackBytes);
+    EXPECT_LT(stackBytes, size_t{2} << 20);
 }
 
 TEST(ThreadPool, StartsThirtyOneWorkersAndJoinsThemAll) {

@@ -237,7 +237,9 @@ testImports() {
 # A 32-bit program must be marked large-address-aware, or Windows gives it only 2 GiB of
 # address space, which leaves no room for a large hash table.
 testLargeAddressAware() {
-    if x86_64-w64-mingw32-objdump -p "$program" | grep -q -i "large address aware"; then
+    local header
+    header=$(x86_64-w64-mingw32-objdump -p "$program")
+    if grep -q -i "large address aware" <<<"$header"; then
         pass "$name is large-address-aware"
     else
         fail "$name is not marked large-address-aware"
