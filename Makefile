@@ -3,6 +3,7 @@
 #   make        every program this machine can build: bin/orvath64 (with the tools orvath-perft,
 #               orvath-bench and orvath-generate-magics), bin/orvath32, bin/orvath64.exe, bin/orvath32.exe
 #   make run    builds bin/orvath64 only and starts it on this terminal
+#   make native bin/native/orvath64 and its tools, optimised for this machine's processor only
 #   make test   builds every configuration and runs all tests
 #   make test-wine  runs the Windows programs under Wine (tests/wine/run_wine_tests.sh)
 #   make test-fuzz  runs each fuzz target for FUZZ_SECONDS (fuzz/run.sh; needs clang-14)
@@ -18,6 +19,11 @@
 #
 # A program whose toolchain is missing is skipped with a message saying which package to
 # install. Each configuration is a CMake build of its own in build/<configuration>.
+#
+# Release builds use -O3 and link-time optimisation. The Linux x86-64 programs are also
+# optimised from a profile: a counting build of them (build/pgo-release) is run on the bench
+# and perft (tools/train_profile.sh), and build/release is compiled from those counts. The
+# training runs again whenever the counting programs changed.
 
 SHELL := /bin/bash
 .DEFAULT_GOAL := all
@@ -32,10 +38,20 @@ BUILD := $(CURDIR)/build
 PROBE := $(CURDIR)/cmake/probe
 
 # Spelt out for every configuration, so that a reused cache cannot keep a stale choice.
-DEFAULTS := -DORVATH_M32=OFF -DORVATH_SANITIZE=OFF -DORVATH_TOOLS=OFF -DORVATH_TESTS=ON
+DEFAULTS := -DORVATH_M32=OFF -DORVATH_SANITIZE=OFF -DORVATH_TOOLS=OFF -DORVATH_TESTS=ON -DORVATH_NATIVE=OFF \
+	-DORVATH_PGO= -DORVATH_PGO_DIR=
+
+# The counting build of a profile-guided configuration: its programs, with the same flags.
+COUNTING := -DORVATH_PGO=generate -DORVATH_TESTS=OFF -DORVATH_BIN_DIR=
+TRAIN := $(CURDIR)/tools/train_profile.sh
 
 release_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON \
-	-DORVATH_BIN_DIR=$(BIN)
+	-DORVATH_PGO=use -DORVATH_PGO_DIR=$(BUILD)/pgo-release/profile -DORVATH_BIN_DIR=$(BIN)
+pgo-release_FLAGS := $(release_FLAGS) $(COUNTING)
+# Not a deliverable: it runs only on processors with this one's instruction set.
+native_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF \
+	-DORVATH_NATIVE=ON -DORVATH_PGO=use -DORVATH_PGO_DIR=$(BUILD)/pgo-native/profile -DORVATH_BIN_DIR=$(BIN)/native
+pgo-native_FLAGS := $(native_FLAGS) $(COUNTING)
 w32_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=w32 -DORVATH_M32=ON -DORVATH_BIN_DIR=$(BIN)
 # Debug keeps the assertions; -O1 keeps the sanitized tests quick.
 asan_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DORVATH_FLAVOUR=x64 \
@@ -67,8 +83,8 @@ FUZZ_SECONDS ?= 60
 # $(call require,toolchain): stops with the reason when the toolchain does not work here.
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
-.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe test-release test-w32 test-asan test-wine \
-	test-fuzz test-stress test-tsan test-polyglot install uninstall dist
+.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe native pgo-release pgo-native test-release \
+	test-w32 test-asan test-wine test-fuzz test-stress test-tsan test-polyglot install uninstall dist
 
 all: orvath64
 	@$(call optional,m32,orvath32)
@@ -83,8 +99,16 @@ $(BUILD)/%/CMakeCache.txt: Makefile
 	$(CMAKE) -S $(CURDIR) -B $(BUILD)/$* $($*_FLAGS)
 	@touch $@
 
-orvath64: $(BUILD)/release/CMakeCache.txt
+# The counts a profile-guided configuration is compiled from: its counting programs, trained.
+pgo-release pgo-native: pgo-%: $(BUILD)/pgo-%/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/pgo-$* --target orvath-bench orvath-perft -j$(JOBS)
+	$(TRAIN) $(BUILD)/pgo-$*
+
+orvath64: pgo-release $(BUILD)/release/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/release --target programs -j$(JOBS)
+
+native: pgo-native $(BUILD)/native/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/native --target programs -j$(JOBS)
 
 orvath32:
 	$(call require,m32)
@@ -101,11 +125,11 @@ orvath32.exe:
 	@$(MAKE) --no-print-directory $(BUILD)/mingw32/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/mingw32 --target programs -j$(JOBS)
 
-run: $(BUILD)/release/CMakeCache.txt
+run: pgo-release $(BUILD)/release/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/release --target orvath -j$(JOBS)
 	@exec $(BIN)/orvath64
 
-test-release: $(BUILD)/release/CMakeCache.txt
+test-release: pgo-release $(BUILD)/release/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/release -j$(JOBS)
 	$(CTEST) --test-dir $(BUILD)/release $(CTEST_FLAGS)
 
@@ -202,7 +226,8 @@ test:
 	echo "all tests passed"
 
 clean:
-	rm -rf $(addprefix $(BUILD)/,release w32 asan mingw64 mingw32 wine tsan fuzz)
+	rm -rf $(addprefix $(BUILD)/,release pgo-release native pgo-native w32 asan mingw64 mingw32 wine tsan fuzz)
+	rm -rf $(BIN)/native
 	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench \
 		orvath-generate-magics)
 	rm -rf $(CURDIR)/dist
