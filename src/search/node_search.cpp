@@ -130,7 +130,6 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     updateQuietGain(static_cast<Move>((f - 1)->currentMove), (f - 1)->eval, f->eval, board);
 
     const Colour us = board.sideToMove;
-    const CheckInfo checkInfo(board);
 
     if constexpr (!Pv) {
         // 9. Razoring: far below beta, only captures could save the node.
@@ -184,7 +183,13 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                     return beta - 1;
             }
         }
+    }
 
+    // Pins and check squares are needed only by nodes that go on to search moves; the pruning
+    // above settles many nodes without them.
+    const CheckInfo checkInfo(board);
+
+    if constexpr (!Pv) {
         // 12. Probe cut: a capture that beats beta by a margin at a much lower depth.
         if (depth >= ProbeCutDepth && !inCheck && !f->skipNullMove && f->excludedMove == NoMove &&
             std::abs(beta) < MateThreshold) {
