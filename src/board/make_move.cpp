@@ -211,13 +211,16 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
 
     // 1. Link the new record in front of the current one.
     ++nodeCount;
-    uint64_t hash = currentState->positionHash ^ blackToMoveHash;
-    std::memcpy(static_cast<void*>(&newState), currentState, BoardStateCopiedBytes);
+    const BoardState& previous = *currentState;
+    uint64_t hash = previous.positionHash ^ blackToMoveHash;
+    std::memcpy(static_cast<void*>(&newState), &previous, BoardStateCopiedBytes);
+    // The counters come from the old record: read back from the fresh copy, they would wait
+    // for its stores to complete.
+    newState.fiftyMoveCounter = previous.fiftyMoveCounter + 1;
+    newState.pliesSinceNull = previous.pliesSinceNull + 1;
     newState.previousState = currentState;
     currentState = &newState;
     BoardState& state = newState;
-    ++state.fiftyMoveCounter;
-    ++state.pliesSinceNull;
 
     // 2. Castling moves two pieces and takes its own road.
     if (kind == KindCastling) {
