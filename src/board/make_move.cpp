@@ -157,15 +157,15 @@ CheckInfo::CheckInfo(const Board& board) {
     checkSquares[7] = 0;
 }
 
-// Whether a legal move checks the enemy king, directly or by uncovering a line.
-bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
+// The checks that the check squares do not show: an uncovered line, and the special kinds,
+// which change more than the mover's square. The mover does not attack the king from its
+// destination.
+bool Board::givesOtherCheck(Move move, const CheckInfo& checkInfo) const {
     const Colour us = sideToMove;
     const Square from = moveFrom(move);
     const Square to = moveTo(move);
     const PieceType type = typeOf(squares[from]);
     const Square enemyKing = kingSquare(us ^ 1);
-
-    if (checkInfo.checkSquares[type] & squareMask[to]) return true;
 
     if (checkInfo.discoverers & squareMask[from]) {
         if (type != Pawn && type != King) return true;
