@@ -385,61 +385,72 @@ void Board::makeMove(Move move, BoardState& newState) {
     makeMove(move, newState, checkInfo, givesCheck(move, checkInfo));
 }
 
+namespace {
+
+// Moves the piece on `to` back to `from` and puts back what it took.
+inline void takeBack(Board& board, Colour us, unsigned from, unsigned to, int kind, unsigned captured) {
+    const Colour them = us ^ 1;
+    const unsigned piece = static_cast<unsigned>(board.squares[to]);
+    const Bitboard fromTo = squareMask[from] | squareMask[to];
+    board.colourBitboards[us] ^= fromTo;
+    board.typeBitboards[typeOf(piece)] ^= fromTo;
+    board.typeBitboards[0] ^= fromTo;
+    board.squares[from] = static_cast<Piece>(piece);
+    board.squares[to] = EmptySquare;
+    const int slot = board.squareSlot[to];
+    board.pieceSquares[piece][slot] = static_cast<Square>(from);
+    board.squareSlot[from] = slot;
+
+    if (captured != NoPieceType) {
+        const unsigned captureSquare = kind == KindEnPassant ? enPassantVictimSquare(us, to) : to;
+        const unsigned victim = makePiece(them, captured);
+        board.colourBitboards[them] |= squareMask[captureSquare];
+        board.typeBitboards[captured] |= squareMask[captureSquare];
+        board.typeBitboards[0] |= squareMask[captureSquare];
+        board.squares[captureSquare] = static_cast<Piece>(victim);
+        ++board.pieceCounts[victim];
+        appendToList(board, static_cast<Piece>(victim), static_cast<Square>(captureSquare));
+    }
+}
+
+// unmakeMove for castling and promotion, kept out of line so that the other moves need no
+// saved registers. A promotion first turns the new piece back into the pawn.
+[[gnu::noinline]] void unmakeSpecialMove(Board& board, Move move, Colour us, unsigned captured) {
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+    if (moveKind(move) == KindCastling) {
+        const CastlingDestinations dest = castlingDestinations(us, from, to);
+        shiftKingAndRook(board, us, dest.king, from, dest.rook, to);
+        return;
+    }
+    const Piece promoted = board.squares[to];
+    const Piece pawn = makePiece(us, Pawn);
+    board.typeBitboards[typeOf(promoted)] &= squareClearMask[to];
+    board.typeBitboards[Pawn] |= squareMask[to];
+    board.squares[to] = pawn;
+    --board.pieceCounts[promoted];
+    ++board.pieceCounts[pawn];
+    removeFromList(board, promoted, to);
+    appendToList(board, pawn, to);
+    takeBack(board, us, static_cast<unsigned>(from), static_cast<unsigned>(to), KindPromotion, captured);
+}
+
+}  // namespace
+
 // Takes back the last move. Keys, scores, rights and counters live in the unlinked record,
 // so only the pieces need moving.
 void Board::unmakeMove(Move move) {
-    sideToMove ^= 1;
-    const Colour us = sideToMove;
-    const Colour them = us ^ 1;
-    const Square from = moveFrom(move);
-    const Square to = moveTo(move);
+    const Colour us = sideToMove ^ 1;
+    const BoardState& state = *currentState;
+    const unsigned captured = static_cast<unsigned>(state.capturedPieceType);
+    sideToMove = us;
+    currentState = state.previousState;
+
     const int kind = moveKind(move);
-
-    if (kind == KindCastling) {
-        const CastlingDestinations dest = castlingDestinations(us, from, to);
-        shiftKingAndRook(*this, us, dest.king, from, dest.rook, to);
-        currentState = currentState->previousState;
-        checkBoard(*this);
-        return;
-    }
-
-    PieceType type = typeOf(squares[to]);
-    if (kind == KindPromotion) {
-        const Piece promoted = squares[to];
-        const Piece pawn = makePiece(us, Pawn);
-        typeBitboards[type] &= squareClearMask[to];
-        typeBitboards[Pawn] |= squareMask[to];
-        --pieceCounts[promoted];
-        ++pieceCounts[pawn];
-        removeFromList(*this, promoted, to);
-        appendToList(*this, pawn, to);
-        type = Pawn;
-    }
-
-    const Piece piece = makePiece(us, type);
-    const Bitboard fromTo = squareMask[from] | squareMask[to];
-    colourBitboards[us] ^= fromTo;
-    typeBitboards[type] ^= fromTo;
-    typeBitboards[0] ^= fromTo;
-    squares[from] = piece;
-    squares[to] = EmptySquare;
-    const int slot = squareSlot[to];
-    pieceSquares[piece][slot] = from;
-    squareSlot[from] = slot;
-
-    const PieceType captured = currentState->capturedPieceType;
-    if (captured != NoPieceType) {
-        const Square captureSquare = kind == KindEnPassant ? enPassantVictimSquare(us, to) : to;
-        const Piece victim = makePiece(them, captured);
-        colourBitboards[them] |= squareMask[captureSquare];
-        typeBitboards[captured] |= squareMask[captureSquare];
-        typeBitboards[0] |= squareMask[captureSquare];
-        squares[captureSquare] = victim;
-        ++pieceCounts[victim];
-        appendToList(*this, victim, captureSquare);
-    }
-
-    currentState = currentState->previousState;
+    if (kind == KindCastling || kind == KindPromotion)
+        unmakeSpecialMove(*this, move, us, captured);
+    else
+        takeBack(*this, us, moveFrom(move), moveTo(move), kind, captured);
     checkBoard(*this);
 }
 
