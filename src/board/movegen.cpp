@@ -387,8 +387,11 @@ MoveEntry* generateQuietChecks(const Board& board, MoveEntry* out) {
 }
 
 MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out) {
+    return generateLegalMoves(board, out, board.pinnedOwnPieces());
+}
+
+MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out, Bitboard pinned) {
     MoveEntry* const end = board.inCheck() ? generateEvasions(board, out) : generateAllMoves(board, out);
-    const Bitboard pinned = board.pinnedOwnPieces();
     MoveEntry* kept = out;
     for (MoveEntry* entry = out; entry != end; ++entry)
         if (board.isLegal(static_cast<Move>(entry->move), pinned))
