@@ -392,10 +392,17 @@ MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out) {
 
 MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out, Bitboard pinned) {
     MoveEntry* const end = board.inCheck() ? generateEvasions(board, out) : generateAllMoves(board, out);
+    // Only a move of a pinned piece or the king, or en passant, can leave the king attacked;
+    // every entry is copied and the cursor advances past the legal ones.
+    const Bitboard suspects = pinned | board.piecesOf(board.sideToMove, King);
     MoveEntry* kept = out;
-    for (MoveEntry* entry = out; entry != end; ++entry)
-        if (board.isLegal(static_cast<Move>(entry->move), pinned))
-            *kept++ = *entry;
+    for (MoveEntry* entry = out; entry != end; ++entry) {
+        const Move move = static_cast<Move>(entry->move);
+        const bool legal = ((suspects & squareMask[moveFrom(move)]) == 0 && moveKind(move) != KindEnPassant) ||
+                           board.isLegal(move, pinned);
+        *kept = *entry;
+        kept += legal;
+    }
     return kept;
 }
 
