@@ -63,6 +63,11 @@ public:
     int32_t squareSlot[64];
     int32_t castlingKeepMask[64];
     int32_t castlingRookSquare[16];
+    // By right, fixed while the right is held (king and rook have not moved): the squares that
+    // king and rook cross or reach, which must hold no other piece, and the king's squares
+    // from its origin to its destination, which no enemy may attack.
+    Bitboard castlingPath[16];
+    Bitboard castlingKingWalk[16];
     BoardState rootState;
     // Every move made on this board counts, whoever makes it: the search's moves, but also the
     // walks along the principal variations and the moves of the "position" command. Only FEN
