@@ -378,9 +378,18 @@ MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out, Bitboard pinne
     // every entry is copied and the cursor advances past the legal ones.
     const Bitboard suspects = pinned | board.piecesOf(board.sideToMove, King);
     MoveEntry* kept = out;
+    if (board.state().enPassantSquare == NoSquare) {
+        for (MoveEntry* entry = out; entry != end; ++entry) {
+            const Move move = static_cast<Move>(entry->move);
+            const bool legal = ((suspects >> moveFrom(move)) & 1) == 0 || board.isLegal(move, pinned);
+            *kept = *entry;
+            kept += legal;
+        }
+        return kept;
+    }
     for (MoveEntry* entry = out; entry != end; ++entry) {
         const Move move = static_cast<Move>(entry->move);
-        const bool legal = ((suspects & squareMask[moveFrom(move)]) == 0 && moveKind(move) != KindEnPassant) ||
+        const bool legal = (((suspects >> moveFrom(move)) & 1) == 0 && moveKind(move) != KindEnPassant) ||
                            board.isLegal(move, pinned);
         *kept = *entry;
         kept += legal;
