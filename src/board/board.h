@@ -26,6 +26,7 @@ struct BoardState {
     uint64_t positionHash;
     uint64_t checkingPieces;
     int32_t capturedPieceType;
+    int32_t movedPiece;  // what stands on the destination, for unmake (castling and promotion aside)
     BoardState* previousState;
 };
 

@@ -371,6 +371,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     passTempo(placementScore, them);
     state.placementScore = placementScore;
     state.capturedPieceType = static_cast<int32_t>(captured);
+    state.movedPiece = static_cast<int32_t>(piece);
     state.positionHash = hash;
     state.checkingPieces = moveGivesCheck ? checkersAfter(*this, move, checkInfo) : 0;
 
@@ -388,9 +389,9 @@ void Board::makeMove(Move move, BoardState& newState) {
 namespace {
 
 // Moves the piece on `to` back to `from` and puts back what it took.
-inline void takeBack(Board& board, Colour us, unsigned from, unsigned to, int kind, unsigned captured) {
+inline void takeBack(Board& board, Colour us, unsigned from, unsigned to, int kind, unsigned captured,
+                     unsigned piece) {
     const Colour them = us ^ 1;
-    const unsigned piece = static_cast<unsigned>(board.squares[to]);
     const Bitboard fromTo = squareMask[from] | squareMask[to];
     board.colourBitboards[us] ^= fromTo;
     board.typeBitboards[typeOf(piece)] ^= fromTo;
@@ -432,7 +433,8 @@ inline void takeBack(Board& board, Colour us, unsigned from, unsigned to, int ki
     ++board.pieceCounts[pawn];
     removeFromList(board, promoted, to);
     appendToList(board, pawn, to);
-    takeBack(board, us, static_cast<unsigned>(from), static_cast<unsigned>(to), KindPromotion, captured);
+    takeBack(board, us, static_cast<unsigned>(from), static_cast<unsigned>(to), KindPromotion, captured,
+             static_cast<unsigned>(pawn));
 }
 
 }  // namespace
@@ -450,7 +452,7 @@ void Board::unmakeMove(Move move) {
     if (kind == KindCastling || kind == KindPromotion)
         unmakeSpecialMove(*this, move, us, captured);
     else
-        takeBack(*this, us, moveFrom(move), moveTo(move), kind, captured);
+        takeBack(*this, us, moveFrom(move), moveTo(move), kind, captured, static_cast<unsigned>(state.movedPiece));
     checkBoard(*this);
 }
 
