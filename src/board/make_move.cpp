@@ -139,24 +139,6 @@ void makeCastlingMove(Board& board, Move move, BoardState& state) {
 
 }  // namespace
 
-// Check squares by piece type for the side to move, seen from the enemy king.
-CheckInfo::CheckInfo(const Board& board) {
-    const Colour them = board.sideToMove ^ 1;
-    const Square enemyKing = board.kingSquare(them);
-    const Bitboard occupied = board.occupancy();
-
-    discoverers = board.checkDiscoverers();
-    pinned = board.pinnedOwnPieces();
-    checkSquares[NoPieceType] = 0;
-    checkSquares[Pawn] = stepAttacks[makePiece(them, Pawn)][enemyKing];
-    checkSquares[Knight] = stepAttacks[makePiece(White, Knight)][enemyKing];
-    checkSquares[Bishop] = bishopAttacks(enemyKing, occupied);
-    checkSquares[Rook] = rookAttacks(enemyKing, occupied);
-    checkSquares[Queen] = checkSquares[Bishop] | checkSquares[Rook];
-    checkSquares[King] = 0;
-    checkSquares[7] = 0;
-}
-
 // The checks that the check squares do not show: an uncovered line, and the special kinds,
 // which change more than the mover's square. The mover does not attack the king from its
 // destination.
