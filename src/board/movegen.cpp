@@ -372,29 +372,38 @@ MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out) {
     return generateLegalMoves(board, out, board.pinnedOwnPieces());
 }
 
-MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out, Bitboard pinned) {
-    MoveEntry* const end = board.inCheck() ? generateEvasions(board, out) : generateAllMoves(board, out);
-    // Only a move of a pinned piece or the king, or en passant, can leave the king attacked;
-    // every entry is copied and the cursor advances past the legal ones.
+namespace {
+
+// Drops the moves that leave the own king attacked. Only a move of a pinned piece or the king,
+// or en passant, can do that; a position without an en-passant square has no en passant to
+// test. The list is read without a write up to the first move dropped, and compacted from there.
+template <bool EnPassantPossible>
+MoveEntry* keepLegalMoves(const Board& board, MoveEntry* begin, MoveEntry* end, Bitboard pinned) {
     const Bitboard suspects = pinned | board.piecesOf(board.sideToMove, King);
-    MoveEntry* kept = out;
-    if (board.state().enPassantSquare == NoSquare) {
-        for (MoveEntry* entry = out; entry != end; ++entry) {
-            const Move move = static_cast<Move>(entry->move);
-            const bool legal = ((suspects >> moveFrom(move)) & 1) == 0 || board.isLegal(move, pinned);
-            *kept = *entry;
-            kept += legal;
-        }
-        return kept;
-    }
-    for (MoveEntry* entry = out; entry != end; ++entry) {
-        const Move move = static_cast<Move>(entry->move);
-        const bool legal = (((suspects >> moveFrom(move)) & 1) == 0 && moveKind(move) != KindEnPassant) ||
-                           board.isLegal(move, pinned);
+    const auto legal = [&](Move move) {
+        const bool unsuspected = ((suspects >> moveFrom(move)) & 1) == 0 &&
+                                 (!EnPassantPossible || moveKind(move) != KindEnPassant);
+        return unsuspected || board.isLegal(move, pinned);
+    };
+    MoveEntry* entry = begin;
+    while (entry != end && legal(static_cast<Move>(entry->move)))
+        ++entry;
+    if (entry == end)
+        return end;
+    MoveEntry* kept = entry;
+    for (++entry; entry != end; ++entry) {
         *kept = *entry;
-        kept += legal;
+        kept += legal(static_cast<Move>(entry->move));
     }
     return kept;
+}
+
+}  // namespace
+
+MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out, Bitboard pinned) {
+    MoveEntry* const end = board.inCheck() ? generateEvasions(board, out) : generateAllMoves(board, out);
+    return board.state().enPassantSquare == NoSquare ? keepLegalMoves<false>(board, out, end, pinned)
+                                                     : keepLegalMoves<true>(board, out, end, pinned);
 }
 
 }  // namespace orvath
