@@ -7,7 +7,7 @@ namespace orvath {
 namespace {
 
 // The sliders of one colour that would reach the square on an empty board.
-Bitboard slidersAimingAt(const Board& board, Square square, Colour colour) {
+inline Bitboard slidersAimingAt(const Board& board, Square square, Colour colour) {
     const Bitboard queens = board.piecesOfType(Queen);
     return ((rookEmptyAttacks[square] & (board.piecesOfType(Rook) | queens)) |
             (bishopEmptyAttacks[square] & (board.piecesOfType(Bishop) | queens))) &
@@ -15,12 +15,14 @@ Bitboard slidersAimingAt(const Board& board, Square square, Colour colour) {
 }
 
 // The pieces of blockerColour that stand alone between the square and one of the sliders.
-Bitboard loneBlockers(const Board& board, Square square, Bitboard sliders, Colour blockerColour) {
+inline Bitboard loneBlockers(const Board& board, Square square, Bitboard sliders, Colour blockerColour) {
+    const Bitboard occupied = board.occupancy();
+    const Bitboard blockers = board.piecesOfColour(blockerColour);
     Bitboard result = 0;
     while (sliders) {
-        const Bitboard between = betweenMask[square][popLowestSquare(sliders)] & board.occupancy();
-        if (between && !moreThanOne(between) && (between & board.piecesOfColour(blockerColour)))
-            result |= between;
+        const Bitboard between = betweenMask[square][popLowestSquare(sliders)] & occupied;
+        if (!moreThanOne(between))
+            result |= between & blockers;
     }
     return result;
 }
@@ -65,6 +67,28 @@ Bitboard Board::pinnedOwnPieces() const {
 Bitboard Board::checkDiscoverers() const {
     const Square enemyKing = kingSquare(sideToMove ^ 1);
     return loneBlockers(*this, enemyKing, slidersAimingAt(*this, enemyKing, sideToMove), sideToMove);
+}
+
+// Check squares by piece type for the side to move, seen from the enemy king.
+CheckInfo::CheckInfo(const Board& board) {
+    const Colour us = board.sideToMove;
+    const Colour them = us ^ 1;
+    const Square ownKing = board.kingSquare(us);
+    const Square enemyKing = board.kingSquare(them);
+    const Bitboard occupied = board.occupancy();
+
+    discoverers = loneBlockers(board, enemyKing, slidersAimingAt(board, enemyKing, us), us);
+    pinned = loneBlockers(board, ownKing, slidersAimingAt(board, ownKing, them), us);
+    const Bitboard bishopSquares = bishopAttacks(enemyKing, occupied);
+    const Bitboard rookSquares = rookAttacks(enemyKing, occupied);
+    checkSquares[NoPieceType] = 0;
+    checkSquares[Pawn] = stepAttacks[makePiece(them, Pawn)][enemyKing];
+    checkSquares[Knight] = stepAttacks[makePiece(White, Knight)][enemyKing];
+    checkSquares[Bishop] = bishopSquares;
+    checkSquares[Rook] = rookSquares;
+    checkSquares[Queen] = bishopSquares | rookSquares;
+    checkSquares[King] = 0;
+    checkSquares[7] = 0;
 }
 
 }  // namespace orvath

@@ -30,6 +30,13 @@ constexpr bool isBlank(char c) {
 
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The squares from..to of one rank, both included, in either order.
+Bitboard rankSpan(Square from, Square to) {
+    const Square low = std::min(from, to);
+    const Square high = std::max(from, to);
+    return (~Bitboard{0} << low) & (~Bitboard{0} >> (63 - high));
+}
+
 // The piece code of a FEN letter, or NoPiece for anything that names no piece ("." included).
 Piece pieceFromLetter(char letter) {
     for (Colour colour = White; colour <= Black; ++colour)
@@ -105,6 +112,8 @@ void Board::clearBoard() {
     for (Piece piece = 0; piece < PieceCodeCount; ++piece) {
         pieceCounts[piece] = 0;
         castlingRookSquare[piece] = NoSquare;
+        castlingPath[piece] = 0;
+        castlingKingWalk[piece] = 0;
         for (int slot = 0; slot < SlotsPerPiece; ++slot)
             pieceSquares[piece][slot] = NoSquare;
     }
@@ -232,6 +241,12 @@ void Board::addCastlingRight(char letter) {
     castlingKeepMask[king] ^= right;
     castlingKeepMask[rookSquare] ^= right;
     castlingRookSquare[right] = rookSquare;
+
+    const bool kingSide = right == kingSideRight(colour);
+    const Bitboard kingWalk = rankSpan(king, rankStart + (kingSide ? 6 : 2));
+    const Bitboard rookWalk = rankSpan(rookSquare, rankStart + (kingSide ? 5 : 3));
+    castlingPath[right] = (kingWalk | rookWalk) & ~(squareMask[king] | squareMask[rookSquare]);
+    castlingKingWalk[right] = kingWalk;
 }
 
 // The position hash from scratch: castling rights, every piece, en passant and side to move.

@@ -26,6 +26,7 @@ struct BoardState {
     uint64_t positionHash;
     uint64_t checkingPieces;
     int32_t capturedPieceType;
+    int32_t movedPiece;  // what stands on the destination, for unmake (castling and promotion aside)
     BoardState* previousState;
 };
 
@@ -63,6 +64,11 @@ public:
     int32_t squareSlot[64];
     int32_t castlingKeepMask[64];
     int32_t castlingRookSquare[16];
+    // By right, fixed while the right is held (king and rook have not moved): the squares that
+    // king and rook cross or reach, which must hold no other piece, and the king's squares
+    // from its origin to its destination, which no enemy may attack.
+    Bitboard castlingPath[16];
+    Bitboard castlingKingWalk[16];
     BoardState rootState;
     // Every move made on this board counts, whoever makes it: the search's moves, but also the
     // walks along the principal variations and the moves of the "position" command. Only FEN
@@ -118,7 +124,7 @@ public:
     Bitboard pinnedOwnPieces() const;
     Bitboard checkDiscoverers() const;
 
-    // Making and unmaking moves (make_move.cpp)
+    // Making and unmaking moves (make_move.cpp; givesCheck's common answer below)
     bool givesCheck(Move move, const CheckInfo& checkInfo) const;
     void makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo, bool moveGivesCheck);
     void makeMove(Move move, BoardState& newState);
@@ -126,7 +132,7 @@ public:
     void makeNullMove(BoardState& backup);
     void undoNullMove();
 
-    // Legality and draws (legality.cpp)
+    // Legality and draws (legality.cpp; isLegal's common answer below)
     bool isLegal(Move move, Bitboard pinned) const;
     bool isPseudoLegal(Move move) const;
     bool isInLegalList(Move move) const;
@@ -139,6 +145,8 @@ public:
 
 private:
     void placePiece(Piece piece, Square square);  // FEN set-up only
+    bool givesOtherCheck(Move move, const CheckInfo& checkInfo) const;
+    bool isOtherMoveLegal(Move move, Bitboard pinned) const;
 };
 
 // Discovered-check candidates, pins and check squares of one position, for its side to move.
@@ -149,6 +157,28 @@ struct CheckInfo {
 
     explicit CheckInfo(const Board& board);
 };
+
+// Whether a legal move checks the enemy king, directly or by uncovering a line. Most moves
+// are ordinary ones by a piece that blocks no line of ours to the king, and are answered
+// here without a call.
+inline bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
+    const Square from = moveFrom(move);
+    if (checkInfo.checkSquares[typeOf(squares[from])] & squareMask[moveTo(move)])
+        return true;
+    if (moveKind(move) == KindNormal && (checkInfo.discoverers & squareMask[from]) == 0)
+        return false;
+    return givesOtherCheck(move, checkInfo);
+}
+
+// Whether a pseudo-legal move leaves the own king safe; pinned is pinnedOwnPieces of this
+// position. A move of an unpinned piece other than the king can expose the king only when it
+// is en passant.
+inline bool Board::isLegal(Move move, Bitboard pinned) const {
+    const Square from = moveFrom(move);
+    if (moveKind(move) != KindEnPassant && (pinned & squareMask[from]) == 0 && typeOf(squares[from]) != King)
+        return true;
+    return isOtherMoveLegal(move, pinned);
+}
 
 // The standard start position.
 constexpr std::string_view StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";

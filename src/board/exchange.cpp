@@ -46,16 +46,22 @@ int Board::staticExchange(Move move) const {
     const Bitboard diagonalSliders = piecesOfType(Bishop) | piecesOfType(Queen);
     const Bitboard straightSliders = piecesOfType(Rook) | piecesOfType(Queen);
     while (n < ExchangeListSize - 1) {
+        const Bitboard own = attackers & piecesOfColour(replying);
         PieceType capturer = Pawn;
-        Bitboard candidates = attackers & piecesOf(replying, capturer);
+        Bitboard candidates = own & typeBitboards[capturer];
         while (candidates == 0 && capturer < King)
-            candidates = attackers & piecesOf(replying, ++capturer);
+            candidates = own & typeBitboards[++capturer];
 
+        // The capturer leaves the square; only a slider behind it on its own line can join. A
+        // pawn and a bishop stand on a diagonal of the square, a rook on its rank or file, a
+        // knight on neither; a queen or king may stand on either.
         replying ^= 1;
         occupied ^= squareMask[lowestSquare(candidates)];
-        attackers = (attackers | (rookAttacks(to, occupied) & straightSliders) |
-                     (bishopAttacks(to, occupied) & diagonalSliders)) &
-                    occupied;
+        attackers &= occupied;
+        if (capturer != Knight && capturer != Rook)
+            attackers |= bishopAttacks(to, occupied) & diagonalSliders & occupied;
+        if (capturer >= Rook)
+            attackers |= rookAttacks(to, occupied) & straightSliders & occupied;
 
         gains[n] = midgameValue[nextVictim] - gains[n - 1];
         ++n;

@@ -16,8 +16,9 @@ int fileDistance(Square a, Square b) {
 
 }  // namespace
 
-// Whether a pseudo-legal move leaves the own king safe; pinned is pinnedOwnPieces of this position.
-bool Board::isLegal(Move move, Bitboard pinned) const {
+// isLegal for the moves it does not answer itself: en passant, king moves and moves of
+// pinned pieces.
+bool Board::isOtherMoveLegal(Move move, Bitboard pinned) const {
     const Colour us = sideToMove;
     const Colour them = us ^ 1;
     const Square from = moveFrom(move);

@@ -139,33 +139,15 @@ void makeCastlingMove(Board& board, Move move, BoardState& state) {
 
 }  // namespace
 
-// Check squares by piece type for the side to move, seen from the enemy king.
-CheckInfo::CheckInfo(const Board& board) {
-    const Colour them = board.sideToMove ^ 1;
-    const Square enemyKing = board.kingSquare(them);
-    const Bitboard occupied = board.occupancy();
-
-    discoverers = board.checkDiscoverers();
-    pinned = board.pinnedOwnPieces();
-    checkSquares[NoPieceType] = 0;
-    checkSquares[Pawn] = stepAttacks[makePiece(them, Pawn)][enemyKing];
-    checkSquares[Knight] = stepAttacks[makePiece(White, Knight)][enemyKing];
-    checkSquares[Bishop] = bishopAttacks(enemyKing, occupied);
-    checkSquares[Rook] = rookAttacks(enemyKing, occupied);
-    checkSquares[Queen] = checkSquares[Bishop] | checkSquares[Rook];
-    checkSquares[King] = 0;
-    checkSquares[7] = 0;
-}
-
-// Whether a legal move checks the enemy king, directly or by uncovering a line.
-bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
+// The checks that the check squares do not show: an uncovered line, and the special kinds,
+// which change more than the mover's square. The mover does not attack the king from its
+// destination.
+bool Board::givesOtherCheck(Move move, const CheckInfo& checkInfo) const {
     const Colour us = sideToMove;
     const Square from = moveFrom(move);
     const Square to = moveTo(move);
     const PieceType type = typeOf(squares[from]);
     const Square enemyKing = kingSquare(us ^ 1);
-
-    if (checkInfo.checkSquares[type] & squareMask[to]) return true;
 
     if (checkInfo.discoverers & squareMask[from]) {
         if (type != Pawn && type != King) return true;
@@ -200,24 +182,82 @@ bool Board::givesCheck(Move move, const CheckInfo& checkInfo) const {
     }
 }
 
+namespace {
+
+// The rest of makeMove for a promotion, once the pawn stands on the last rank: it becomes the
+// new piece. Kept out of line, as the rarest of the moves, so that it costs the others nothing.
+[[gnu::noinline]] void promote(Board& board, Move move, BoardState& state, uint64_t& hash) {
+    const Colour us = board.sideToMove;
+    const Square to = moveTo(move);
+    const Piece pawn = makePiece(us, Pawn);
+    const PieceType promoted = promotionType(move);
+    const Piece newPiece = makePiece(us, promoted);
+
+    board.typeBitboards[Pawn] &= squareClearMask[to];
+    board.typeBitboards[promoted] |= squareMask[to];
+    board.squares[to] = newPiece;
+
+    const int newCount = ++board.pieceCounts[newPiece];
+    const int pawnCount = --board.pieceCounts[pawn];
+    state.materialHash ^= pieceSquareHash[pawn][pawnCount];
+    state.materialHash ^= pieceSquareHash[newPiece][newCount - 1];
+    removeFromList(board, pawn, to);
+    appendToList(board, newPiece, to);
+
+    hash ^= pieceSquareHash[newPiece][to] ^ pieceSquareHash[pawn][to];
+    state.pawnHash ^= pieceSquareHash[pawn][to];
+    state.placementScore -= placementScoreTable[pawn][to];
+    state.placementScore += placementScoreTable[newPiece][to];
+    state.pieceMaterial[us] += midgameValue[promoted];
+}
+
+// The checkers after a move that gives check, found from the check squares and the uncovered
+// lines where they can; promotion and en passant change too much for that. Called with the
+// board already changed and the side to move not yet switched.
+[[gnu::noinline]] Bitboard checkersAfter(const Board& board, Move move, const CheckInfo& checkInfo) {
+    const Colour us = board.sideToMove;
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+    const Square enemyKing = board.kingSquare(us ^ 1);
+    const Bitboard occupied = board.occupancy();
+    if (moveKind(move) != KindNormal)
+        return board.attackersOfSquare(enemyKing, occupied) & board.colourBitboards[us];
+
+    const PieceType type = typeOf(board.squares[to]);
+    Bitboard checking = 0;
+    if (checkInfo.checkSquares[type] & squareMask[to]) checking = squareMask[to];
+    if (checkInfo.discoverers & squareMask[from]) {
+        if (type != Rook)
+            checking |= rookAttacks(enemyKing, occupied) & (board.piecesOf(us, Rook) | board.piecesOf(us, Queen));
+        if (type != Bishop)
+            checking |= bishopAttacks(enemyKing, occupied) & (board.piecesOf(us, Bishop) | board.piecesOf(us, Queen));
+    }
+    return checking;
+}
+
+}  // namespace
+
 // Makes a legal move. `checkInfo` belongs to the current position and `moveGivesCheck` is
 // givesCheck's answer for this move.
 void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo, bool moveGivesCheck) {
     const Colour us = sideToMove;
     const Colour them = us ^ 1;
-    const Square from = moveFrom(move);
-    const Square to = moveTo(move);
+    const unsigned from = moveFrom(move);
+    const unsigned to = moveTo(move);
     const int kind = moveKind(move);
 
     // 1. Link the new record in front of the current one.
     ++nodeCount;
-    uint64_t hash = currentState->positionHash ^ blackToMoveHash;
-    std::memcpy(static_cast<void*>(&newState), currentState, BoardStateCopiedBytes);
-    newState.previousState = currentState;
+    BoardState& previous = *currentState;
+    uint64_t hash = previous.positionHash ^ blackToMoveHash;
+    std::memcpy(static_cast<void*>(&newState), &previous, BoardStateCopiedBytes);
+    // The counters come from the old record: read back from the fresh copy, they would wait
+    // for its stores to complete.
+    newState.fiftyMoveCounter = previous.fiftyMoveCounter + 1;
+    newState.pliesSinceNull = previous.pliesSinceNull + 1;
+    newState.previousState = &previous;
     currentState = &newState;
     BoardState& state = newState;
-    ++state.fiftyMoveCounter;
-    ++state.pliesSinceNull;
 
     // 2. Castling moves two pieces and takes its own road.
     if (kind == KindCastling) {
@@ -228,31 +268,33 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     }
 
     // 3. The mover and what it captures: en passant takes a pawn from an empty destination.
-    const Piece piece = squares[from];
-    const PieceType type = typeOf(piece);
-    const PieceType captured = kind == KindEnPassant ? Pawn : typeOf(squares[to]);
+    const unsigned piece = static_cast<unsigned>(squares[from]);
+    const unsigned type = typeOf(piece);
+    const unsigned captured = kind == KindEnPassant ? Pawn : typeOf(squares[to]);
+    PackedScore placementScore = previous.placementScore + placementScoreTable[piece][to] -
+                                 placementScoreTable[piece][from];
 
     // 4. Take the captured piece off the board.
     if (captured != NoPieceType) {
-        Square captureSquare = to;
+        unsigned captureSquare = to;
         if (kind == KindEnPassant) {
             captureSquare = enPassantVictimSquare(us, to);
             squares[captureSquare] = EmptySquare;
         }
-        const Piece victim = makePiece(them, captured);
+        const unsigned victim = makePiece(them, captured);
         if (captured == Pawn)
-            state.pawnHash ^= pieceSquareHash[victim][captureSquare];
+            state.pawnHash = previous.pawnHash ^ pieceSquareHash[victim][captureSquare];
         else
-            state.pieceMaterial[them] -= midgameValue[captured];
+            state.pieceMaterial[them] = previous.pieceMaterial[them] - midgameValue[captured];
 
         colourBitboards[them] &= squareClearMask[captureSquare];
         typeBitboards[captured] &= squareClearMask[captureSquare];
         typeBitboards[0] &= squareClearMask[captureSquare];
         hash ^= pieceSquareHash[victim][captureSquare];
-        state.placementScore -= placementScoreTable[victim][captureSquare];
+        placementScore -= placementScoreTable[victim][captureSquare];
 
-        const int count = --pieceCounts[victim];
-        state.materialHash ^= pieceSquareHash[victim][count];
+        const unsigned count = static_cast<unsigned>(--pieceCounts[victim]);
+        state.materialHash = previous.materialHash ^ pieceSquareHash[victim][count];
         removeFromList(*this, victim, captureSquare);
         state.fiftyMoveCounter = 0;
     }
@@ -260,98 +302,63 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     // 5. The mover's keys, then the en-passant and castling terms.
     hash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
 
-    if (state.enPassantSquare != NoSquare) {
-        hash ^= enPassantHash[state.enPassantSquare];
+    if (previous.enPassantSquare != NoSquare) {
+        hash ^= enPassantHash[previous.enPassantSquare];
         state.enPassantSquare = NoSquare;
     }
 
-    if (state.castlingRights != 0) {
+    const int32_t rights = previous.castlingRights;
+    if (rights != 0) {
         const int32_t keep = castlingKeepMask[to] & castlingKeepMask[from];
         if (keep != AllRightsKept) {
-            hash ^= castlingHash[state.castlingRights];
-            state.castlingRights &= keep;
-            hash ^= castlingHash[state.castlingRights];
+            hash ^= castlingHash[rights] ^ castlingHash[rights & keep];
+            state.castlingRights = rights & keep;
         }
     }
 
-    // 6. The child's hash-table line is fetched while the board is brought up to date.
-    prefetchBucket(hash);
-
-    // 7. Move the piece.
+    // 6. Move the piece.
     const Bitboard fromTo = squareMask[from] | squareMask[to];
     colourBitboards[us] ^= fromTo;
     typeBitboards[type] ^= fromTo;
     typeBitboards[0] ^= fromTo;
-    squares[to] = piece;
+    squares[to] = static_cast<Piece>(piece);
     squares[from] = EmptySquare;
     const int slot = squareSlot[from];
-    pieceSquares[piece][slot] = to;
+    pieceSquares[piece][slot] = static_cast<Square>(to);
     squareSlot[to] = slot;
 
-    // 8. Pawn specials: the double step's en-passant square and promotion.
+    // 7. Pawn specials: the double step's en-passant square and promotion.
     if (type == Pawn) {
         state.fiftyMoveCounter = 0;
         state.pawnHash ^= pieceSquareHash[piece][from] ^ pieceSquareHash[piece][to];
 
         if ((from ^ to) == DoubleStepDistance) {
-            const Square skipped = (from + to) / 2;
+            const unsigned skipped = (from + to) / 2;
             if (stepAttacks[piece][skipped] & piecesOf(them, Pawn)) {
-                state.enPassantSquare = skipped;
+                state.enPassantSquare = static_cast<Square>(skipped);
                 hash ^= enPassantHash[skipped];
             }
         } else if (kind == KindPromotion) {
-            const PieceType promoted = promotionType(move);
-            const Piece newPiece = makePiece(us, promoted);
-
-            typeBitboards[Pawn] &= squareClearMask[to];
-            typeBitboards[promoted] |= squareMask[to];
-            squares[to] = newPiece;
-
-            const int newCount = ++pieceCounts[newPiece];
-            const int pawnCount = --pieceCounts[piece];
-            state.materialHash ^= pieceSquareHash[piece][pawnCount];
-            state.materialHash ^= pieceSquareHash[newPiece][newCount - 1];
-            removeFromList(*this, piece, to);
-            appendToList(*this, newPiece, to);
-
-            hash ^= pieceSquareHash[newPiece][to] ^ pieceSquareHash[piece][to];
-            state.pawnHash ^= pieceSquareHash[piece][to];
-            state.placementScore -= placementScoreTable[piece][to];
-            state.placementScore += placementScoreTable[newPiece][to];
-            state.pieceMaterial[us] += midgameValue[promoted];
+            state.placementScore = placementScore;
+            promote(*this, move, state, hash);
+            placementScore = state.placementScore;
         }
     }
 
-    // 9. For a promotion `piece` is still the pawn: step 8 made up the difference.
-    state.placementScore += placementScoreTable[piece][to] - placementScoreTable[piece][from];
+    // 8. The child's hash-table line is fetched while the rest is written.
+    prefetchBucket(hash);
 
-    // 10. What unmake needs, the new key, and no checkers until step 11 finds them.
-    state.capturedPieceType = captured;
+    // 9. What unmake needs, the new key, the scores with the half tempo passed to the new
+    // side to move, and the checkers.
+    passTempo(placementScore, them);
+    state.placementScore = placementScore;
+    state.capturedPieceType = static_cast<int32_t>(captured);
+    state.movedPiece = static_cast<int32_t>(piece);
     state.positionHash = hash;
-    state.checkingPieces = 0;
+    state.checkingPieces = moveGivesCheck ? checkersAfter(*this, move, checkInfo) : 0;
 
-    // 11. The checkers come from the check squares and the uncovered lines where they can;
-    // promotion and en passant change too much for that.
-    if (moveGivesCheck) {
-        const Square enemyKing = kingSquare(them);
-        if (kind != KindNormal) {
-            state.checkingPieces = attackersOfSquare(enemyKing, occupancy()) & colourBitboards[us];
-        } else {
-            if (checkInfo.checkSquares[type] & squareMask[to]) state.checkingPieces = squareMask[to];
-            if (checkInfo.discoverers & squareMask[from]) {
-                if (type != Rook)
-                    state.checkingPieces |=
-                        rookAttacks(enemyKing, occupancy()) & (piecesOf(us, Rook) | piecesOf(us, Queen));
-                if (type != Bishop)
-                    state.checkingPieces |=
-                        bishopAttacks(enemyKing, occupancy()) & (piecesOf(us, Bishop) | piecesOf(us, Queen));
-            }
-        }
-    }
-
-    // 12. The turn passes, and the half tempo with it.
+    // 10. The turn passes.
     sideToMove = them;
-    passTempo(state.placementScore, them);
     checkBoard(*this);
 }
 
@@ -361,61 +368,73 @@ void Board::makeMove(Move move, BoardState& newState) {
     makeMove(move, newState, checkInfo, givesCheck(move, checkInfo));
 }
 
+namespace {
+
+// Moves the piece on `to` back to `from` and puts back what it took.
+inline void takeBack(Board& board, Colour us, unsigned from, unsigned to, int kind, unsigned captured,
+                     unsigned piece) {
+    const Colour them = us ^ 1;
+    const Bitboard fromTo = squareMask[from] | squareMask[to];
+    board.colourBitboards[us] ^= fromTo;
+    board.typeBitboards[typeOf(piece)] ^= fromTo;
+    board.typeBitboards[0] ^= fromTo;
+    board.squares[from] = static_cast<Piece>(piece);
+    board.squares[to] = EmptySquare;
+    const int slot = board.squareSlot[to];
+    board.pieceSquares[piece][slot] = static_cast<Square>(from);
+    board.squareSlot[from] = slot;
+
+    if (captured != NoPieceType) {
+        const unsigned captureSquare = kind == KindEnPassant ? enPassantVictimSquare(us, to) : to;
+        const unsigned victim = makePiece(them, captured);
+        board.colourBitboards[them] |= squareMask[captureSquare];
+        board.typeBitboards[captured] |= squareMask[captureSquare];
+        board.typeBitboards[0] |= squareMask[captureSquare];
+        board.squares[captureSquare] = static_cast<Piece>(victim);
+        ++board.pieceCounts[victim];
+        appendToList(board, static_cast<Piece>(victim), static_cast<Square>(captureSquare));
+    }
+}
+
+// unmakeMove for castling and promotion, kept out of line so that the other moves need no
+// saved registers. A promotion first turns the new piece back into the pawn.
+[[gnu::noinline]] void unmakeSpecialMove(Board& board, Move move, Colour us, unsigned captured) {
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+    if (moveKind(move) == KindCastling) {
+        const CastlingDestinations dest = castlingDestinations(us, from, to);
+        shiftKingAndRook(board, us, dest.king, from, dest.rook, to);
+        return;
+    }
+    const Piece promoted = board.squares[to];
+    const Piece pawn = makePiece(us, Pawn);
+    board.typeBitboards[typeOf(promoted)] &= squareClearMask[to];
+    board.typeBitboards[Pawn] |= squareMask[to];
+    board.squares[to] = pawn;
+    --board.pieceCounts[promoted];
+    ++board.pieceCounts[pawn];
+    removeFromList(board, promoted, to);
+    appendToList(board, pawn, to);
+    takeBack(board, us, static_cast<unsigned>(from), static_cast<unsigned>(to), KindPromotion, captured,
+             static_cast<unsigned>(pawn));
+}
+
+}  // namespace
+
 // Takes back the last move. Keys, scores, rights and counters live in the unlinked record,
 // so only the pieces need moving.
 void Board::unmakeMove(Move move) {
-    sideToMove ^= 1;
-    const Colour us = sideToMove;
-    const Colour them = us ^ 1;
-    const Square from = moveFrom(move);
-    const Square to = moveTo(move);
+    const Colour us = sideToMove ^ 1;
+    const BoardState& state = *currentState;
+    const unsigned captured = static_cast<unsigned>(state.capturedPieceType);
+    sideToMove = us;
+    currentState = state.previousState;
+
     const int kind = moveKind(move);
-
-    if (kind == KindCastling) {
-        const CastlingDestinations dest = castlingDestinations(us, from, to);
-        shiftKingAndRook(*this, us, dest.king, from, dest.rook, to);
-        currentState = currentState->previousState;
-        checkBoard(*this);
-        return;
-    }
-
-    PieceType type = typeOf(squares[to]);
-    if (kind == KindPromotion) {
-        const Piece promoted = squares[to];
-        const Piece pawn = makePiece(us, Pawn);
-        typeBitboards[type] &= squareClearMask[to];
-        typeBitboards[Pawn] |= squareMask[to];
-        --pieceCounts[promoted];
-        ++pieceCounts[pawn];
-        removeFromList(*this, promoted, to);
-        appendToList(*this, pawn, to);
-        type = Pawn;
-    }
-
-    const Piece piece = makePiece(us, type);
-    const Bitboard fromTo = squareMask[from] | squareMask[to];
-    colourBitboards[us] ^= fromTo;
-    typeBitboards[type] ^= fromTo;
-    typeBitboards[0] ^= fromTo;
-    squares[from] = piece;
-    squares[to] = EmptySquare;
-    const int slot = squareSlot[to];
-    pieceSquares[piece][slot] = from;
-    squareSlot[from] = slot;
-
-    const PieceType captured = currentState->capturedPieceType;
-    if (captured != NoPieceType) {
-        const Square captureSquare = kind == KindEnPassant ? enPassantVictimSquare(us, to) : to;
-        const Piece victim = makePiece(them, captured);
-        colourBitboards[them] |= squareMask[captureSquare];
-        typeBitboards[captured] |= squareMask[captureSquare];
-        typeBitboards[0] |= squareMask[captureSquare];
-        squares[captureSquare] = victim;
-        ++pieceCounts[victim];
-        appendToList(*this, victim, captureSquare);
-    }
-
-    currentState = currentState->previousState;
+    if (kind == KindCastling || kind == KindPromotion)
+        unmakeSpecialMove(*this, move, us, captured);
+    else
+        takeBack(*this, us, moveFrom(move), moveTo(move), kind, captured, static_cast<unsigned>(state.movedPiece));
     checkBoard(*this);
 }
 

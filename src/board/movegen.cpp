@@ -168,48 +168,30 @@ MoveEntry* generatePiecesAndKing(const Board& board, Colour us, Bitboard target,
     return generatePieceMoves<King>(board, us, target, out);
 }
 
-// Whether the squares from..to (either order, both included) hold nothing but the castling pieces.
-bool pathIsClear(const Board& board, Square from, Square to, Square kingFrom, Square rookFrom) {
-    const Square low = from < to ? from : to;
-    const Square high = from < to ? to : from;
-    for (Square s = low; s <= high; ++s)
-        if (s != kingFrom && s != rookFrom && board.pieceOn(s) != EmptySquare)
-            return false;
-    return true;
-}
-
 // Castling through the rights still held, king side first; the king may not leave, cross or
 // enter an attacked square.
 MoveEntry* generateCastling(const Board& board, Colour us, MoveEntry* out) {
-    const int rights = board.state().castlingRights;
-    const int sideRights[2] = {kingSideRight(us), queenSideRight(us)};
-    const Square base = us == White ? A1 : A8;
+    const int rights = board.state().castlingRights & castlingRightsOf(us);
+    if (rights == 0)
+        return out;
     const Square kingFrom = board.kingSquare(us);
     const Bitboard enemies = board.piecesOfColour(us ^ 1);
     const Bitboard occupied = board.occupancy();
 
-    for (const int right : sideRights) {
-        if (!(rights & right))
+    for (const int right : {kingSideRight(us), queenSideRight(us)}) {
+        if (!(rights & right) || (occupied & board.castlingPath[right]))
             continue;
-        const bool kingSide = right == sideRights[0];
         const Square rookFrom = board.castlingRookSquare[right];
-        const Square kingTo = base + (kingSide ? 6 : 2);
-        const Square rookTo = base + (kingSide ? 5 : 3);
-
-        if (!pathIsClear(board, kingFrom, kingTo, kingFrom, rookFrom))
-            continue;
-        const Square low = kingFrom < kingTo ? kingFrom : kingTo;
-        const Square high = kingFrom < kingTo ? kingTo : kingFrom;
         // The king's squares are seen without the castling rook: a rook that leaves the back
         // rank's line may uncover an enemy slider behind it (possible only when the rights name
         // an inner rook by its file; a corner rook never hides anything).
         const Bitboard occupiedWithoutRook = occupied & ~squareMask[rookFrom];
+        Bitboard kingWalk = board.castlingKingWalk[right];
         bool attacked = false;
-        for (Square s = low; s <= high && !attacked; ++s)
-            attacked = (board.attackersOfSquare(s, occupiedWithoutRook) & enemies) != 0;
-        if (attacked || !pathIsClear(board, rookFrom, rookTo, kingFrom, rookFrom))
-            continue;
-        out = emit(out, encodeMove(kingFrom, rookFrom, KindCastling));
+        while (kingWalk && !attacked)
+            attacked = (board.attackersOfSquare(popLowestSquare(kingWalk), occupiedWithoutRook) & enemies) != 0;
+        if (!attacked)
+            out = emit(out, encodeMove(kingFrom, rookFrom, KindCastling));
     }
     return out;
 }
@@ -387,13 +369,41 @@ MoveEntry* generateQuietChecks(const Board& board, MoveEntry* out) {
 }
 
 MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out) {
-    MoveEntry* const end = board.inCheck() ? generateEvasions(board, out) : generateAllMoves(board, out);
-    const Bitboard pinned = board.pinnedOwnPieces();
-    MoveEntry* kept = out;
-    for (MoveEntry* entry = out; entry != end; ++entry)
-        if (board.isLegal(static_cast<Move>(entry->move), pinned))
-            *kept++ = *entry;
+    return generateLegalMoves(board, out, board.pinnedOwnPieces());
+}
+
+namespace {
+
+// Drops the moves that leave the own king attacked. Only a move of a pinned piece or the king,
+// or en passant, can do that; a position without an en-passant square has no en passant to
+// test. The list is read without a write up to the first move dropped, and compacted from there.
+template <bool EnPassantPossible>
+MoveEntry* keepLegalMoves(const Board& board, MoveEntry* begin, MoveEntry* end, Bitboard pinned) {
+    const Bitboard suspects = pinned | board.piecesOf(board.sideToMove, King);
+    const auto legal = [&](Move move) {
+        const bool unsuspected = ((suspects >> moveFrom(move)) & 1) == 0 &&
+                                 (!EnPassantPossible || moveKind(move) != KindEnPassant);
+        return unsuspected || board.isLegal(move, pinned);
+    };
+    MoveEntry* entry = begin;
+    while (entry != end && legal(static_cast<Move>(entry->move)))
+        ++entry;
+    if (entry == end)
+        return end;
+    MoveEntry* kept = entry;
+    for (++entry; entry != end; ++entry) {
+        *kept = *entry;
+        kept += legal(static_cast<Move>(entry->move));
+    }
     return kept;
+}
+
+}  // namespace
+
+MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out, Bitboard pinned) {
+    MoveEntry* const end = board.inCheck() ? generateEvasions(board, out) : generateAllMoves(board, out);
+    return board.state().enPassantSquare == NoSquare ? keepLegalMoves<false>(board, out, end, pinned)
+                                                     : keepLegalMoves<true>(board, out, end, pinned);
 }
 
 }  // namespace orvath

@@ -22,5 +22,7 @@ MoveEntry* generateQuietChecks(const Board& board, MoveEntry* out);
 // The legal moves in generation order: evasions in check, else all moves, minus those that
 // leave the own king attacked.
 MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out);
+// The same, for a caller that has the position's pinnedOwnPieces at hand.
+MoveEntry* generateLegalMoves(const Board& board, MoveEntry* out, Bitboard pinned);
 
 }  // namespace orvath
