@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Orvath: builds the engine programs into bin/ and runs the tests (see README.md).
 #
 #   make        every program this machine can build: bin/orvath64 (with the tools orvath-perft,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole command loop fed an arbitrary byte stream. Lines are cut by the engine's own input
 // buffer and run through executeCommand on one game board, as the real loop does; only "go"
 // is bounded, so that one input stays fast: its depth is capped, "infinite" (which would wait

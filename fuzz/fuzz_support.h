@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared set-up of the fuzz targets: the start-up tables, standard streams that keep a search
 // from blocking on input or flooding the terminal with its output, and the shared checks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word-level parsers on arbitrary lines: move text (textToMove), the "go" limits with the
 // time budget computed from them, and "setoption". The first byte picks the position the moves
 // and limits are read against; every following line is given to all three parsers in turn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // setFromFen on arbitrary text, then the "position" command with the same text. A position
 // the command accepts must be one the generators and make/unmake handle: every generated move
 // is checked against the board's own legality, check and consistency tests two plies deep.

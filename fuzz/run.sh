@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets and runs each for a fixed time on its seed corpus, after replaying
 # the seeds and every kept regression input. Fails when any target finds anything.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search is deterministic: the bench positions at a fixed depth give a fixed node count.
 // A change of this count means the search itself changed.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A child program driven over pipes, for the tests that talk to the real engine binary:
 // lines go to its standard input, lines come back from its standard output. POSIX only.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program seen from outside, as the kernel sees it: its threads from start-up through
 // many searches, how quickly "quit" ends it, and how it ends when the interface goes away.
 #include <dirent.h>

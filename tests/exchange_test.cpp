@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Static exchange: the outcome of a capture once all recaptures on its square are played out.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "go" command: reading its limits, and the search start around one whole search.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Legality of pseudo-legal moves, the hash-move test, checkmate and draws.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "position" command, the move text and the check that keeps unplayable positions out.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Talks to the real engine program over pipes, as a chess interface does.
 #include <gtest/gtest.h>
 

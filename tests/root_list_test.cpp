@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The root move list and the two routines that carry a variation between it and the hash table.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ending searches from outside, through the real program over pipes: "stop", "quit" and the
 // end of input, alone and amid floods of other lines. Every search answers exactly once.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The node searches, the root search and the iterative deepening, on positions small enough to
 // search in milliseconds.
 #include <gtest/gtest.h>

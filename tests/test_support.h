@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared set-up for the unit tests: the start-up tables, built once per test program.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed pool: 31 sleeping workers beside the main thread, started once and joined at the end.
 #include <dirent.h>
 #include <gtest/gtest.h>

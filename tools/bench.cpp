@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orvath-bench [depth]: searches the fixed bench positions, each from a fresh state, to a fixed
 // depth, and prints the total node count (the search's signature) and the speed.
 #include <charconv>

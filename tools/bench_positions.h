@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed positions of the bench: openings, middlegames with tactics, endgames, positions in
 // check and with promotions. Their total node count at a fixed depth is the search's signature.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the bench positions, each from a fresh state, to a fixed depth. Shared by the bench
 // program and the test that guards the search's node signature.
 #pragma once

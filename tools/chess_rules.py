@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Chess rules for the match tools: a 0x88 mailbox board with FEN input, legal moves,
 make/unmake and the game-ending rules (mate, stalemate, fifty moves, threefold repetition,
 insufficient material).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times what a GUI meets around the hash table: how long "setoption name Hash" and
 "Clear Hash" hold up the next "readyok", and how long a "go movetime 100" takes to answer
 right after a resize, in later searches, and right after Clear Hash.

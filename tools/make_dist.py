@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a release archive: the given files in one folder of a zip file, with a SHA256SUMS
 file that lists them (check it with `sha256sum -c SHA256SUMS` in the unpacked folder).
 

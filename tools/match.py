@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Plays games between two UCI engines and judges them with rules of its own.
 
     python3 tools/match.py --engine1 bin/orvath64 --engine2 bin/orvath32 --games 100 --tc 1+0.01

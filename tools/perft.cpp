@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orvath-perft: counts the leaves of the legal move tree of a position, to check move
 // generation, legality and make/unmake against known totals and to measure their speed.
 //

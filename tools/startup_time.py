@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Measures how long a program takes from its start to "uciok", over whole process runs.
 
     python3 tools/startup_time.py bin/orvath64 [more programs] --runs 15

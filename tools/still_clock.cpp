@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clock of the counting build that profile-guided optimisation is trained with: it stands
 // still, so that every training run, on any machine, writes the same lines and takes the same
 // branches, and the optimised programs come out the same.

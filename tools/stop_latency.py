@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Measures how quickly a UCI engine answers "stop" during "go infinite".
 
     python3 tools/stop_latency.py --engine bin/orvath64 --tries 100

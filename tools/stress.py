@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Stress test of the engine program over pipes: no input and no load may crash it, hang it
 or corrupt its state, and every "go" gets exactly one legal "bestmove".
 

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the counting programs of a profile-guided build (one configured with ORVATH_PGO=generate)
 # on the training workload; they write their counts to BUILD/profile/, and BUILD/profile/trained
 # marks the end. Nothing is run when the counts are newer than the programs.

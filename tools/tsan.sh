@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the unit tests with ThreadSanitizer in build/tsan and runs those that exercise more
 # than one thread: the platform's threads, events, locks and input, the thread pool, the
 # search start, and the searches ended from outside through the real program (which the

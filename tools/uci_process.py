@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A UCI engine as a child process over pipes, for the match tools (or any program that
 speaks a line protocol, such as an adapter in front of an engine).
 

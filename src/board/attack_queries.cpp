@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Attack queries that read a Board: attackers of a square, threats of a move, pins and
 // discovered-check candidates.
 #include "board/board.h"

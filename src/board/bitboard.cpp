@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up attack tables: masks, distances, step attacks, and the slider lookups, filled
 // from the multipliers that the magic search finds (kept in magic_numbers.cpp).
 #include "board/bitboard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitboards and the start-up attack tables, with the slider lookups by magic multiplication.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Setting a position up: the empty board, the FEN reader, castling rights and the
 // from-scratch hash and score computations, with the full consistency check built on them.
 #include "board/board.h"

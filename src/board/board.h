@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The position and its per-move state record. The Board's operations are spread over
 // several files, one concept each: set-up and FEN (board.cpp), the attack queries
 // (attack_queries.cpp), make and unmake (make_move.cpp), legality and draws (legality.cpp),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Static exchange evaluation: what a capture wins or loses once every piece that can take
 // on its square has taken, least valuable first, each side free to stop.
 #include "board/board.h"

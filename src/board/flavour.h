@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two deliverables differ only here: identification, the magic search's booster row
 // and how the lowest set bit of a bitboard is found. The choice is made at compile time
 // (ORVATH_FLAVOUR_W32 defined for the 32-bit flavour).

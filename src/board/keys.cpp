@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hash keys and the material and placement score tables, built once at start-up.
 #include "board/keys.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Position queries for the search: whether a move is legal or could have been generated
 // here, checkmate and draws. None of them changes the board.
 #include "board/board.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The slider multipliers that the magic search finds, for both booster rows, so that start-up
 // only fills the attack tables. magic_numbers.cpp is written by tools/generate_magics.cpp.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed pseudo-random generator behind the magic multipliers and the hash keys.
 #pragma once
 

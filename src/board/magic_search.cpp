@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The magic search: for each square in order, candidates drawn from one generator until one
 // maps every subset of the mask onto the square's slice without a conflict.
 #include "board/magic_search.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search that finds the slider multipliers from the fixed generator. Start-up does not run
 // it: its results for both booster rows are kept in magic_numbers.cpp, which
 // tools/generate_magics.cpp writes and a test checks against a fresh search.

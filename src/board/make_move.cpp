@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making and taking back moves. Every incremental field of the board is updated by
 // differences: nothing here loops over the board or recomputes a key from scratch.
 #include <cassert>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pseudo-legal move generation. The order in which moves come out is part of the contract:
 // the move selector serves some stages in generation order and the root list keeps it, so
 // the search's node counts depend on it.

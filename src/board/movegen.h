@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pseudo-legal move generation into a caller-provided list, in a fixed order.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counting the leaves of the legal move tree: the check of move generation and make/unmake.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where make move prefetches the transposition-table bucket of the new position. The hash
 // table (search layer) publishes its block here whenever it is resized, so the board layer
 // needs nothing from above it.

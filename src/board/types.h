@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board layer's vocabulary: squares, colours, pieces, moves and packed scores.
 #pragma once
 

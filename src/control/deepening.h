@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Iterative deepening with aspiration windows and several principal variations.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "go" command: its limits, the search start, and the one "bestmove" line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bringing the hash table to what the "Hash" and "Clear Hash" options ask for.
 #pragma once
 

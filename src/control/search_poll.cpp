@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search poll: what the main thread's searches do every few thousand nodes. It reads a
 // waiting command ("stop", "quit"; any other line is consumed) and applies the time limits.
 // Also the wait for "stop" that follows an infinite search.

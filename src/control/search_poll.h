@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The watch over the clock and the input while a search runs, and the wait for "stop" after
 // an infinite search.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed pool of 32 search-thread slots. Slot 0 is the main thread, which runs every search;
 // the workers of slots 1..31 sleep on their own events from start-up until shutdown.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long one search may take: a pure function of the limits and the game ply.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table and the game board. Commands are compared exactly (case and length);
 // anything not in the table is ignored without a reply.
 #include "engine/command_loop.h"

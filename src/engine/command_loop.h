@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UCI command loop: reads standard input line by line on the main thread and dispatches
 // each line on its first word.
 #pragma once

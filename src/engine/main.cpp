@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point: builds the start-up tables in their fixed order, starts the thread pool, runs
 // the command loop and stops the pool. Nothing is written before the first command.
 #include "board/bitboard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "position" command. The board code trusts its callers, so a FEN text is first set up on
 // a scratch board and checked; only a position the generators can work on reaches the game board.
 #include "engine/position_command.h"

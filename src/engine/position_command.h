@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "position" command: sets the game board up from the start position or a FEN text and
 // plays the listed moves on it.
 #pragma once

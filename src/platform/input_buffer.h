@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's own standard-input buffer, shared by both platform implementations. Reading
 // through it rather than through stdio keeps the input poll honest: every byte already taken
 // from the operating system is in one place the poll can see.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operating-system seam: console input polling, the clock, threads, events and locks.
 // POSIX implementation in platform/posix, Windows in platform/windows; CMake picks one.
 #pragma once

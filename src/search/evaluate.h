@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The static evaluation: the midgame half of the incrementally kept material and placement
 // score, rounded and seen from the side to move. Inline, because every node of the search and
 // of quiescence computes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sizing, clearing and the replacement rule of the transposition table.
 #include "search/hash_table.h"
 

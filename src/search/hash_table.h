@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transposition table: buckets of four entries, one cache line each, with an age counter
 // so that entries left by older searches are replaced first.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history table of quiet moves: how often a piece's move to a square caused a cut-off.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Staged move ordering. Each kind of node walks its own sequence of stages; a stage prepares
 // its range of moves when it is reached and hands them out best first:
 // - main search: the hash move; the captures that do not lose too much (a losing one is set

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Staged move ordering: hands out the moves of one node best first, generating them lazily
 // so that an early cut-off saves the generation of the rest.
 #pragma once

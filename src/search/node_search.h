@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alpha-beta searches below the root: a full-window search for the principal variation
 // and a zero-window search for everything else. Fail-soft, scores from the side to move.
 #pragma once

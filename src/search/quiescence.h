@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The searches below the horizon: captures, promotions and, near the horizon, checks, so that
 // no score is taken in the middle of an exchange.
 #pragma once

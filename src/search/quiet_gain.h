@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The quiet-gain table: for each piece and destination, the largest recent swing of the
 // evaluation that a quiet move there brought its mover. The search learns it as it goes and
 // reads it in its futility pruning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The legal moves of the root position with their scores and principal variations, and the
 // two routines that carry a variation between a root entry and the hash table.
 #pragma once

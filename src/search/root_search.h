@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search of the root position for one window and depth, over the root moves of the lines
 // not yet fixed. Scores, node counts and variations go into the root list.
 #pragma once

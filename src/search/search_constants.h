@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Score and depth units shared by every search routine; the pawn, mate and ply units that the
 // output lines share too are in board/types.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-ply records of a search and the stack that holds them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Search-wide limits and flags of one "go", shared by the searches below the root and the
 // search control above them. Set up anew at every search start.
 #pragma once

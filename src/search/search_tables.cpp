@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logarithmic start-up tables of the search.
 #include "search/search_tables.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search's start-up tables: late-move reductions, futility margins, move-count limits.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two tests that relate a move to the threat a failed null move revealed: whether the move
 // that led to the node made the threat possible, and whether a move answers it.
 #pragma once

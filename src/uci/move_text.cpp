@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Coordinate notation of moves. A castling move is stored as the king taking its own rook,
 // but it is written as the king's two-square step that interfaces expect.
 #include "uci/move_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Coordinate notation of moves: "e2e4", "e7e8q", castling as the king's two-square step.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The option registry, "setoption" and the option lines of the "uci" reply.
 #include "uci/options.h"
 

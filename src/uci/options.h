@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's UCI options, stored as text in one registry built before main() runs.
 // Values are only stored here; the search start reads and applies them at every "go".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "info" and "bestmove" lines and the writer that every reply goes through.
 #include "uci/output.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of every line the engine writes while it searches, and the one output channel all
 // replies share: standard output, each line ended by a line feed and flushed at once. Only the
 // main thread writes, so the channel needs no lock.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The engine behind a real client: Debian's polyglot, the adapter through which xboard and
 the other xboard-protocol GUIs run UCI engines, is started with the engine program behind it
 and spoken to as xboard speaks to it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands between a controlling program and a Windows engine as a chess interface does on
 // Windows: the engine's standard input and output are anonymous pipes made here, so the
 // engine polls a real Windows pipe whatever this program's own standard streams are (under

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows engine programs under Wine, driven as a Windows chess interface drives them:
 # through relay.exe (tests/wine/relay.cpp, built here with the MinGW-w64 compiler the programs
 # are built with), which gives the engine real Windows pipes. Under Wine a pipe inherited from

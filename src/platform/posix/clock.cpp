@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wall clock in milliseconds, wrapped to 32 bits as the time controls expect.
 #include <time.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard streams on POSIX: unbuffered output, the engine's own input buffer over fd 0, and
 // a non-blocking test for waiting input that works for pipes, terminals and files alike.
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Large blocks straight from the kernel: anonymous mappings, aligned by hand to 2 MiB and
 // advised for transparent huge pages.
 #include <sys/mman.h>

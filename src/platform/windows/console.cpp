@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard streams on Windows: unbuffered output, the engine's own input buffer over the
 // standard input handle, and the console-or-pipe test for waiting input.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Large blocks from VirtualAlloc. Large pages would need a privilege that most users lack, so
 // the blocks have ordinary pages; VirtualAlloc gives zeroed memory aligned to 64 KiB.
 #include <windows.h>

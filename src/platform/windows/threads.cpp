@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Locks, auto-reset events and threads on the Win32 primitives.
 #include <windows.h>
 
