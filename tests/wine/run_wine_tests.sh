@@ -446,8 +446,10 @@ testConsole() {
         return
     fi
     startConsole
+    # The first console of a new Wine prefix can take well over ten seconds to show any
+    # output (its console host is being set up), so the engine is asked for up to a minute.
     local tries ready=no
-    for tries in 1 2 3 4 5 6 7 8 9 10; do
+    for ((tries = 1; tries <= 60; ++tries)); do
         send isready
         if expectMatch 'readyok' 1; then ready=yes; break; fi
     done
