@@ -27,8 +27,11 @@ bool readInteger(std::istream& words, int32_t& value) {
     const char* first = word.data();
     const char* last = word.data() + word.size();
     // from_chars takes a minus but no plus: skip a plus, but not one in front of a minus.
-    if (first != last && *first == '+' && ++first != last && *first == '-')
-        return false;
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-')
+            return false;
+    }
     int32_t parsed = 0;
     const auto [end, error] = std::from_chars(first, last, parsed);
     if (error != std::errc() || end == first)

@@ -23,10 +23,10 @@ std::string sizeText(uint64_t bytes) {
 
 void prepareHashTable() {
     const int32_t megabytes = engineOption(HashOptionName).numericValue();
-    // A count refused before is not tried again, so each refusal is reported once.
-    const bool refusedBefore =
-        megabytes > 0 && bucketCountForMegabytes(static_cast<uint64_t>(megabytes)) == hashTable.refusedBucketCount();
-    if (!hashTable.resize(megabytes) && !refusedBefore) {
+    // The table does not try a refused size again, so a refusal is new only where the
+    // refused size changed: each one is reported once.
+    const uint64_t refusedBefore = hashTable.refusedBucketCount();
+    if (!hashTable.resize(megabytes) && hashTable.refusedBucketCount() != refusedBefore) {
         // Standard error only: the interface reads standard output, where nothing changes.
         const std::string report = "Orvath: no memory for a hash table of " + std::to_string(megabytes) +
                                    " MB; keeping the table of " + sizeText(hashTable.sizeInBytes()) + "\n";

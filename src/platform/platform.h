@@ -40,10 +40,11 @@ inline int32_t millisecondsSince(int32_t earlier) { return millisecondsBetween(e
 constexpr size_t LargeBlockAlignment = size_t{2} << 20;
 
 // Memory for a large table: zero-filled, at least page-aligned, and on Linux aligned to
-// LargeBlockAlignment and advised for transparent huge pages (a 2 GB table then takes about a thousand page faults instead of
-// half a million, and the search misses the TLB less). Where huge pages are not available the
-// block has ordinary pages. nullptr when the memory cannot be had. The pages are not touched
-// here: the caller decides when their first-touch cost is paid.
+// LargeBlockAlignment and advised for transparent huge pages (a 2 GB table then takes about a
+// thousand page faults instead of half a million, and the search misses the TLB less). Where
+// huge pages are not available the block has ordinary pages. nullptr when the memory cannot
+// be had. The pages are not touched here: the caller decides when their first-touch cost is
+// paid.
 void* allocateLargeBlock(size_t bytes);
 // Gives back a block of allocateLargeBlock; `bytes` is the size it was asked for.
 void freeLargeBlock(void* block, size_t bytes);
