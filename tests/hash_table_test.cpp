@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -46,7 +47,7 @@ int replacedSlot(HashTable& table) {
             EXPECT_EQ(replaced, -1) << "more than one entry replaced";
             replaced = static_cast<int>(i);
         }
-    EXPECT_EQ(table.probe(makeKey(99)), &table.bucketOf(makeKey(99))->entries[replaced]);
+    EXPECT_EQ(table.probe(makeKey(99)).slot, &table.bucketOf(makeKey(99))->entries[replaced]);
     return replaced;
 }
 
@@ -160,8 +161,8 @@ TEST(HashTableStore, ScoresBeyondSixteenBitsAreSaturated) {
     auto table = makeTable();
     table->store(makeKey(1), 40000, BoundExact, 2, NoMove, 33000, 32768);
     table->store(makeKey(2), -40000, BoundExact, 2, NoMove, -33000, 0);
-    const HashEntry* high = table->probe(makeKey(1));
-    const HashEntry* low = table->probe(makeKey(2));
+    const HashProbe high = table->probe(makeKey(1));
+    const HashProbe low = table->probe(makeKey(2));
     ASSERT_TRUE(high != nullptr && low != nullptr);
     EXPECT_EQ(high->value, 32767);
     EXPECT_EQ(high->staticEval, 32767);
@@ -175,7 +176,7 @@ TEST(HashTableStore, ProbeFindsStoredFields) {
     EXPECT_EQ(table->probe(makeKey(1)), nullptr);
     table->advanceGeneration();
     table->store(makeKey(1), -29950, BoundUpper, -4, encodeMove(E2, E4), 30002, 7);
-    const HashEntry* entry = table->probe(makeKey(1));
+    const HashProbe entry = table->probe(makeKey(1));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->key32, 1u);
     EXPECT_EQ(entry->move, encodeMove(E2, E4));
@@ -194,7 +195,7 @@ TEST(HashTableStore, MoveZeroKeepsTheStoredMove) {
     auto table = makeTable();
     storeDepth(*table, 1, 4, BoundLower, encodeMove(G1, F3));
     table->store(makeKey(1), -3, BoundUpper, 8, NoMove, 1, 0);
-    const HashEntry* entry = table->probe(makeKey(1));
+    const HashProbe entry = table->probe(makeKey(1));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->move, encodeMove(G1, F3));
     EXPECT_EQ(entry->value, -3);
@@ -248,9 +249,9 @@ TEST(HashTableReplace, ReplacementWritesMoveZeroAndCurrentGeneration) {
     fillBucket(*table, {10, 4, 6, 8}, {BoundLower, BoundLower, BoundLower, BoundLower}, {false, false, false, false});
     table->advanceGeneration();
     table->store(makeKey(50), 7, BoundExact, 2, NoMove, 3, 0);
-    const HashEntry* entry = table->probe(makeKey(50));
+    const HashProbe entry = table->probe(makeKey(50));
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry, &table->bucketOf(makeKey(50))->entries[1]);
+    EXPECT_EQ(entry.slot, &table->bucketOf(makeKey(50))->entries[1]);
     EXPECT_EQ(entry->move, NoMove);
     EXPECT_EQ(entry->generation, table->generation());
 }
@@ -262,13 +263,29 @@ TEST(HashTableGeneration, WrapsAfter255AndRefreshMarksEntry) {
     for (int i = 0; i < 255; ++i)
         table->advanceGeneration();
     EXPECT_EQ(table->generation(), static_cast<uint8_t>(start + 255));
-    HashEntry* entry = table->probe(makeKey(1));
+    HashProbe entry = table->probe(makeKey(1));
     ASSERT_NE(entry, nullptr);
     EXPECT_NE(entry->generation, table->generation());
-    table->refresh(*entry);
+    table->refresh(entry);
     EXPECT_EQ(entry->generation, table->generation());
     table->advanceGeneration();
     EXPECT_EQ(table->generation(), start);
+}
+
+// Threads share the table without a lock: a slot read while another thread writes it can hold
+// the key word of one write and the data word of another. Such a mix must match neither key,
+// or a probe would hand one position the score (a mate, say) of another.
+TEST(HashTableSharing, AMixOfTwoWritesMatchesNeitherKey) {
+    auto table = makeTable();
+    table->store(makeKey(1), 29990, BoundExact, 20, encodeMove(E2, E4), 5, 0);
+    table->store(makeKey(2), -120, BoundUpper, 6, encodeMove(D2, D4), -7, 0);
+    HashSlot* slots = table->bucketOf(makeKey(1))->entries;
+    ASSERT_NE(table->probe(makeKey(1)), nullptr);
+    ASSERT_NE(table->probe(makeKey(2)), nullptr);
+    // The second word of each slot is its data word.
+    std::memcpy(reinterpret_cast<char*>(&slots[0]) + 8, reinterpret_cast<const char*>(&slots[1]) + 8, 8);
+    EXPECT_EQ(table->probe(makeKey(1)), nullptr);
+    EXPECT_EQ(table->probe(makeKey(2)).slot, &slots[1]);
 }
 
 TEST(HashTableValues, MateScoresShiftByPly) {

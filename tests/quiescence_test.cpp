@@ -158,7 +158,7 @@ TEST_F(QuiescenceTest, StandPatCutStoresALowerBoundWithNoDepthOnlyWithoutAnEntry
     const uint64_t key = board.positionHash();
 
     EXPECT_EQ(nonPv(standPat), standPat);
-    const HashEntry* stored = hashTable.probe(key);
+    HashProbe stored = hashTable.probe(key);
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(stored->bound, BoundLower);
     EXPECT_EQ(stored->depth, NoDepth);
@@ -206,7 +206,7 @@ TEST_F(QuiescenceTest, StoresTheBoundWithTheHashDepthOfTheNode) {
         // Down to depth -2 the rook check Rh8+ is pruned at the check margin.
         const int expected = depth >= -2 ? standPat + CheckPruningMargin : standPat;
         EXPECT_EQ(nonPv(standPat + 500, depth), expected) << depth;
-        const HashEntry* stored = hashTable.probe(key);
+        const HashProbe stored = hashTable.probe(key);
         ASSERT_NE(stored, nullptr);
         EXPECT_EQ(stored->depth, hashDepth) << depth;
         EXPECT_EQ(stored->bound, BoundUpper);
@@ -218,7 +218,7 @@ TEST_F(QuiescenceTest, StoresTheBoundWithTheHashDepthOfTheNode) {
     setUp("4k3/8/8/8/8/8/4r3/R3K3 w Q - 0 1");
     hashTable.clear();
     const int value = pv(-InfiniteScore, InfiniteScore, -10);
-    const HashEntry* stored = hashTable.probe(board.positionHash());
+    const HashProbe stored = hashTable.probe(board.positionHash());
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(stored->depth, -2);
     EXPECT_EQ(stored->bound, BoundExact);
@@ -238,7 +238,7 @@ TEST_F(QuiescenceTest, FailLowStoresAnUpperBoundWithoutMove) {
         EXPECT_EQ(value, real);
         // Rxd5 was the best move found, but it did not reach alpha.
         EXPECT_EQ(root->bestMove, move("d1d5"));
-        const HashEntry* stored = hashTable.probe(key);
+        const HashProbe stored = hashTable.probe(key);
         ASSERT_NE(stored, nullptr);
         EXPECT_EQ(stored->bound, BoundUpper);
         EXPECT_EQ(stored->move, NoMove);
@@ -254,7 +254,7 @@ TEST_F(QuiescenceTest, FullWindowRaisesAlphaToTheStandPat) {
     pv(-InfiniteScore, InfiniteScore);
     BoardState state;
     board.makeMove(rookTakes, state);
-    const HashEntry* child = hashTable.probe(board.positionHash());
+    const HashProbe child = hashTable.probe(board.positionHash());
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(child->bound, BoundLower);
     EXPECT_EQ(child->depth, -2);

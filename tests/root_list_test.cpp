@@ -314,7 +314,7 @@ TEST_F(RootListTest, InsertThenExtractGivesTheSameVariation) {
     // Every position of the line holds an evaluation-only entry with its move.
     Line line;
     for (size_t i = 0; entry.pv[i] != NoMove; ++i) {
-        const HashEntry* stored = hashTable.probe(board->positionHash());
+        const HashProbe stored = hashTable.probe(board->positionHash());
         ASSERT_NE(stored, nullptr) << i;
         EXPECT_EQ(stored->move, entry.pv[i]);
         EXPECT_EQ(stored->value, NoScore);
@@ -340,7 +340,7 @@ TEST_F(RootListTest, InsertKeepsEntriesThatAlreadyHoldTheMove) {
     hashTable.store(board->positionHash(), 55, BoundExact, 12, e2e4, 7, 0);
     RootEntry entry(e2e4);
     insertPvIntoHash(entry, *board);
-    const HashEntry* stored = hashTable.probe(board->positionHash());
+    const HashProbe stored = hashTable.probe(board->positionHash());
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(stored->value, 55);
     EXPECT_EQ(stored->depth, 12);
@@ -362,7 +362,7 @@ TEST_F(RootListTest, InsertInCheckRepeatsThePreviousMargin) {
     BoardState state;
     board->makeMove(entry.pv[0], state);
     ASSERT_TRUE(board->inCheck());
-    const HashEntry* inCheck = hashTable.probe(board->positionHash());
+    const HashProbe inCheck = hashTable.probe(board->positionHash());
     ASSERT_NE(inCheck, nullptr);
     EXPECT_EQ(inCheck->staticEval, NoScore);
     EXPECT_EQ(inCheck->evalMargin, 0);
@@ -373,7 +373,7 @@ TEST_F(RootListTest, InsertInCheckRepeatsThePreviousMargin) {
     board->makeMove(entry.pv[0], state);
     RootEntry evasion(entry.pv[1]);
     insertPvIntoHash(evasion, *board);
-    const HashEntry* first = hashTable.probe(board->positionHash());
+    const HashProbe first = hashTable.probe(board->positionHash());
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->staticEval, NoScore);
     EXPECT_EQ(first->evalMargin, NoScore);

@@ -114,7 +114,7 @@ int16_t saturated(int value) {
 // exactness and depth is overwritten.
 void HashTable::store(uint64_t key, int value, int bound, int depth, Move move, int staticEval, int evalMargin) {
     const uint32_t key32 = static_cast<uint32_t>(key >> 32);
-    HashEntry* entries = bucketOf(key)->entries;
+    HashSlot* entries = bucketOf(key)->entries;
     const auto entryWith = [&](Move entryMove) {
         return HashEntry{key32,
                          entryMove,
@@ -125,20 +125,23 @@ void HashTable::store(uint64_t key, int value, int bound, int depth, Move move, 
                          saturated(staticEval),
                          saturated(evalMargin)};
     };
-    HashEntry* replace = entries;
+    HashSlot* replace = entries;
+    HashEntry replaced = entries[0].load();
     for (int i = 0; i < BucketEntries; ++i) {
-        HashEntry& entry = entries[i];
+        const HashEntry entry = entries[i].load();
         if (entry.key32 == 0 || entry.key32 == key32) {
-            entry = entryWith(move != NoMove ? move : entry.move);
+            entries[i].save(entryWith(move != NoMove ? move : entry.move));
             return;
         }
-        const int replaceIsCurrent = replace->generation == currentGeneration ? 2 : 0;
+        const int replaceIsCurrent = replaced.generation == currentGeneration ? 2 : 0;
         const int entryIsKept = (entry.generation == currentGeneration || entry.bound == BoundExact) ? -2 : 0;
-        const int entryIsShallower = entry.depth < replace->depth ? 1 : 0;
-        if (replaceIsCurrent + entryIsKept + entryIsShallower > 0)
-            replace = &entry;
+        const int entryIsShallower = entry.depth < replaced.depth ? 1 : 0;
+        if (replaceIsCurrent + entryIsKept + entryIsShallower > 0) {
+            replace = &entries[i];
+            replaced = entry;
+        }
     }
-    *replace = entryWith(move);
+    replace->save(entryWith(move));
 }
 
 }  // namespace orvath

@@ -85,7 +85,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
     // 5. The hash table.
     const uint64_t key = board.positionHash() ^ (f->excludedMove != NoMove ? excludedMoveHash : 0);
-    HashEntry* entry = hashTable.probe(key);
+    HashProbe entry = hashTable.probe(key);
     Move ttMove = entry ? entry->move : NoMove;
     int ttValue = entry ? valueFromTable(entry->value, f->ply) : 0;
 
@@ -100,7 +100,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                   (((entry->bound & BoundLower) && ttValue >= beta) || ((entry->bound & BoundUpper) && ttValue < beta));
     }
     if (hashCut) {
-        hashTable.refresh(*entry);
+        hashTable.refresh(entry);
         f->bestMove = ttMove;
         if (ttValue >= beta && ttMove != NoMove && !board.isCaptureOrPromotion(ttMove))
             updateKillers(f, ttMove);
@@ -232,7 +232,9 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         }
     }
 
-    // 14. The move loop's set-up.
+    // 14. The move loop's set-up. The searches since the probe may have written the entry's
+    // slot; the singular test reads what it holds now.
+    entry.reload();
     MoveSelector selector(board, ttMove, depth, *f, Pv ? -InfiniteScore : beta);
     f->bestMove = NoMove;
     const int futilityBase = f->eval + f->evalMargin;

@@ -76,7 +76,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     }
 
     const uint64_t key = board.positionHash();
-    const HashEntry* entry = hashTable.probe(key);
+    const HashProbe entry = hashTable.probe(key);
     const Move ttMove = entry ? entry->move : NoMove;
     const int ttValue = entry ? valueFromTable(entry->value, f->ply) : 0;
 

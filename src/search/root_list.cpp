@@ -51,7 +51,7 @@ void extractPvFromHash(RootEntry& entry, Board& board) {
     board.makeMove(entry.pv[0], states[0]);
     int made = 1;
     while (true) {
-        const HashEntry* hashEntry = hashTable.probe(board.positionHash());
+        const HashProbe hashEntry = hashTable.probe(board.positionHash());
         if (hashEntry == nullptr)
             break;
         const Move move = hashEntry->move;
@@ -78,7 +78,7 @@ void insertPvIntoHash(const RootEntry& entry, Board& board) {
         if (move == NoMove)
             break;
         const uint64_t key = board.positionHash();
-        const HashEntry* hashEntry = hashTable.probe(key);
+        const HashProbe hashEntry = hashTable.probe(key);
         if (hashEntry == nullptr || hashEntry->move != move) {
             int eval = NoScore;
             if (!board.inCheck())

@@ -57,7 +57,7 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
     // The table only lends its evaluation here; the first move is the line's previous best.
     const uint64_t key = board.positionHash();
-    const HashEntry* entry = hashTable.probe(key);
+    const HashProbe entry = hashTable.probe(key);
     if (inCheck) {
         f->eval = f->evalMargin = NoScore;
     } else if (entry) {
