@@ -2,7 +2,7 @@
 // The whole command loop fed an arbitrary byte stream. Lines are cut by the engine's own input
 // buffer and run through executeCommand on one game board, as the real loop does; only "go"
 // is bounded, so that one input stays fast: its depth is capped, "infinite" (which would wait
-// for a "stop" that never comes) is dropped, and the line count is kept small. The hash table
+// for a "stop" that never comes) is dropped, and the line and thread counts are kept small. The hash table
 // is sized as soon as "setoption" or "uci" is handled, so its memory is bounded at the
 // allocator: a larger size is refused, and the engine goes on with the table it has.
 #include <algorithm>
@@ -31,6 +31,7 @@ namespace {
 constexpr int32_t MaxSearchDepth = 3;
 constexpr size_t MaxHashBytes = size_t{16} << 20;
 constexpr int32_t MaxPvLines = 4;
+constexpr int32_t MaxSearchThreads = 4;
 constexpr int MaxSearchesPerInput = 12;
 
 // Keeps an option below a ceiling for one search and restores its text afterwards, so the
@@ -57,6 +58,7 @@ bool runBoundedSearch(Board& board, std::istream& words) {
         limits.depth = MaxSearchDepth;
     limits.infinite = 0;
     const OptionCeiling lines(MultiPvOptionName, MaxPvLines);
+    const OptionCeiling threads(ThreadsOptionName, MaxSearchThreads);
 
     const uint64_t keyBefore = board.positionHash();
     const BoardState* stateBefore = board.currentState;

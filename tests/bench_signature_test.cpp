@@ -16,7 +16,7 @@ constexpr uint64_t SignatureNodes = 764843;
 TEST(BenchSignature, ShallowBenchKeepsItsNodeCount) {
     initTables();
     initSearchTables();
-    const uint64_t nodes = bench::runBench(SignatureDepth, [](int, const char*, const bench::PositionResult&) {});
+    const uint64_t nodes = bench::runBench(SignatureDepth, 1, [](int, const char*, const bench::PositionResult&) {});
     EXPECT_EQ(nodes, SignatureNodes);
 }
 

@@ -9,6 +9,7 @@
 
 #include "board/board.h"
 #include "control/go.h"
+#include "control/thread_pool.h"
 #include "engine/command_loop.h"
 #include "engine/position_command.h"
 #include "search/hash_table.h"
@@ -161,7 +162,7 @@ TEST_F(SearchStartTest, ReadsTheOptionsAndReleasesClearHash) {
     bool goOn = false;
     const std::string output = search(*board, limits, goOn);
     EXPECT_EQ(engineOption(ClearHashOptionName).currentValue, "false");
-    EXPECT_EQ(multiPvCount, 3);
+    EXPECT_EQ(mainSearchContext().multiPvCount, 3);
     EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(32));
     EXPECT_NE(output.find("info multipv 3 depth 1 "), std::string::npos) << output;
     EXPECT_EQ(output.find("info multipv 4"), std::string::npos) << output;

@@ -33,6 +33,9 @@ constexpr std::string_view PawnRaceFen = "8/pppk4/8/2PpP3/8/8/5PPP/4K3 w - d6 0 
 
 constexpr int PawnValue = 198;
 
+// The history the selectors order quiet moves and evasions by; cleared around every test.
+HistoryTable historyScore{};
+
 struct Served {
     Move move;
     int stage;
@@ -122,9 +125,9 @@ protected:
     void SetUp() override {
         initTables();
         initSearchTables();
-        clearHistory();
+        clearHistory(historyScore);
     }
-    void TearDown() override { clearHistory(); }
+    void TearDown() override { clearHistory(historyScore); }
 
     std::vector<Served> serveMain(std::string_view fen, Move ttMove, int depth, Move killer0 = NoMove,
                                   Move killer1 = NoMove, int eval = 0, int beta = 1) {
@@ -133,7 +136,7 @@ protected:
         frame.killers[0] = killer0;
         frame.killers[1] = killer1;
         frame.eval = eval;
-        MoveSelector selector(board, ttMove, depth, frame, beta);
+        MoveSelector selector(board, historyScore, ttMove, depth, frame, beta);
         return serveAll(selector);
     }
 
@@ -229,7 +232,7 @@ TEST_F(MoveSelectorProperty, MainModeServesEveryPseudoLegalMoveOnceInStageOrder)
         const int depth = 1 + static_cast<int>(random() % 20);
         const int threshold = frame.eval < beta - PawnValue && depth < 6 ? -PawnValue : 0;
 
-        MoveSelector selector(board, hashMove, depth, frame, beta);
+        MoveSelector selector(board, historyScore, hashMove, depth, frame, beta);
         const std::vector<Served> served = serveAll(selector);
         const std::vector<Move> moves = movesOf(served);
         expectServedExactly(moves, all, where);
@@ -323,7 +326,7 @@ TEST_F(MoveSelectorProperty, QuiescenceModeServesTheMovesOfItsDepth) {
 
         if (inCheck) {
             for (const int depth : {0, -4, -10}) {
-                MoveSelector selector(board, hashMove, depth, A1);
+                MoveSelector selector(board, historyScore, hashMove, depth, A1);
                 const std::vector<Served> served = serveAll(selector);
                 expectServedExactly(movesOf(served), own, where + " evasions");
                 if (hashValid) {
@@ -338,7 +341,7 @@ TEST_F(MoveSelectorProperty, QuiescenceModeServesTheMovesOfItsDepth) {
             EXPECT_FALSE(contains(captures, check)) << where << " " << moveToText(check);
 
         {
-            MoveSelector selector(board, hashMove, 0, A1);
+            MoveSelector selector(board, historyScore, hashMove, 0, A1);
             const std::vector<Served> served = serveAll(selector);
             std::vector<Move> expected = captures;
             expected.insert(expected.end(), checks.begin(), checks.end());
@@ -349,7 +352,7 @@ TEST_F(MoveSelectorProperty, QuiescenceModeServesTheMovesOfItsDepth) {
             expectServedExactly(movesOf(served), expected, where + " depth 0");
         }
         {
-            MoveSelector selector(board, hashMove, -4, A1);
+            MoveSelector selector(board, historyScore, hashMove, -4, A1);
             const std::vector<Served> served = serveAll(selector);
             std::vector<Move> expected = captures;
             if (hashValid && board.isCaptureOrPromotion(hashMove)) {
@@ -361,7 +364,7 @@ TEST_F(MoveSelectorProperty, QuiescenceModeServesTheMovesOfItsDepth) {
         {
             const Square square = !captures.empty() && random() % 4 != 0 ? moveTo(captures[random() % captures.size()])
                                                                          : static_cast<Square>(random() % 64);
-            MoveSelector selector(board, hashMove, -10, square);
+            MoveSelector selector(board, historyScore, hashMove, -10, square);
             std::vector<Move> expected;
             for (const Move capture : captures)
                 if (moveTo(capture) == square)
@@ -490,7 +493,7 @@ TEST_F(MoveSelectorTest, EqualScoresGoToTheFirstEntryInTheArrayAsSwapsLeftIt) {
     EXPECT_EQ(served[1].move, move("g3h4"));
     EXPECT_EQ(served[2].move, move("a3b4"));
 
-    MoveSelector quiesce(board, NoMove, -4, A1);
+    MoveSelector quiesce(board, historyScore, NoMove, -4, A1);
     EXPECT_EQ(movesOf(serveAll(quiesce)), (std::vector<Move>{move("d1d8"), move("g3h4"), move("a3b4")}));
 }
 
@@ -501,7 +504,7 @@ TEST_F(MoveSelectorTest, PromotionScoresTheValueOfTheNewPiece) {
     const Move promotion = move("b7b8q");
     const Move takesQueen = move("f3d4");
     ASSERT_EQ(generated(board, generateCaptures), (std::vector<Move>{promotion, takesQueen}));
-    MoveSelector selector(board, NoMove, -4, A1);
+    MoveSelector selector(board, historyScore, NoMove, -4, A1);
     EXPECT_EQ(movesOf(serveAll(selector)), (std::vector<Move>{promotion, takesQueen}));
 }
 
@@ -531,7 +534,7 @@ protected:
 TEST_F(QuietOrdering, PositiveHistoryFirstStablySortedThenTheRestInPartitionOrder) {
     setUpScores();
     SearchFrame frame{};
-    MoveSelector selector(board, NoMove, 4, frame, 1);
+    MoveSelector selector(board, historyScore, NoMove, 4, frame, 1);
     const std::vector<Served> served = serveAll(selector);
     ASSERT_EQ(served.size(), 20u);
     // The partition swaps 0 with 19 and 1 with 17; the positive part [19, 17, 2] is sorted
@@ -550,7 +553,7 @@ TEST_F(QuietOrdering, PositiveHistoryFirstStablySortedThenTheRestInPartitionOrde
 TEST_F(QuietOrdering, FromDepthSixTheOtherQuietsAreSortedStably) {
     setUpScores();
     SearchFrame frame{};
-    MoveSelector selector(board, NoMove, 6, frame, 1);
+    MoveSelector selector(board, historyScore, NoMove, 6, frame, 1);
     const std::vector<Move> expected =
         byIndex({17, 19, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 1, 18, 0, 3});
     EXPECT_EQ(movesOf(serveAll(selector)), expected);
@@ -561,7 +564,7 @@ TEST_F(QuietOrdering, QuietsSkipTheHashMoveAndBothKillers) {
     SearchFrame frame{};
     frame.killers[0] = quiets[3];
     frame.killers[1] = quiets[19];
-    MoveSelector selector(board, quiets[17], 4, frame, 1);
+    MoveSelector selector(board, historyScore, quiets[17], 4, frame, 1);
     const std::vector<Move> expected =
         byIndex({17, 3, 19, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 1, 18, 0});
     EXPECT_EQ(movesOf(serveAll(selector)), expected);
@@ -580,7 +583,7 @@ TEST_F(MoveSelectorTest, EvasionsOrderedByCaptureHistoryAndLosingExchange) {
     for (const bool quiescence : {false, true}) {
         std::vector<Served> served;
         if (quiescence) {
-            MoveSelector selector(board, NoMove, -6, E5);
+            MoveSelector selector(board, historyScore, NoMove, -6, E5);
             served = serveAll(selector);
         } else {
             served = serveMain(fen, NoMove, 8, killer);
@@ -616,7 +619,7 @@ TEST_F(MoveSelectorTest, QuiescenceHashMoveRulesByDepth) {
     ASSERT_EQ(moveKind(castling), KindCastling);
 
     auto serve = [&](Move hash, int depth) {
-        MoveSelector selector(board, hash, depth, D5);
+        MoveSelector selector(board, historyScore, hash, depth, D5);
         return serveAll(selector);
     };
     auto first = [&](Move hash, int depth) {
@@ -642,7 +645,7 @@ TEST_F(MoveSelectorTest, QuiescenceHashMoveRulesByDepth) {
     const Move recapture = move("d1d5");
     EXPECT_EQ(first(recapture, -10), std::pair(recapture, int{stageRecaptures}));
     EXPECT_EQ(first(recapture, -8), std::pair(recapture, int{stageHashMove}));
-    MoveSelector elsewhere(board, recapture, -10, D4);
+    MoveSelector elsewhere(board, historyScore, recapture, -10, D4);
     EXPECT_EQ(elsewhere.nextMove(), NoMove);
 }
 
@@ -688,7 +691,7 @@ protected:
 TEST_F(HistoryUpdate, SingleQuietChangesOnlyTheCutOffEntry) {
     board.setFromFen(StartFen);
     const Move cutOff = move("g1f3");
-    updateHistory(board, cutOff, 5, &cutOff, 1);
+    updateHistory(historyScore, board, cutOff, 5, &cutOff, 1);
     EXPECT_EQ(historyScore[makePiece(White, Knight)][F3], 25);
     EXPECT_EQ(nonZeroEntries(), 1);
 }
@@ -696,7 +699,7 @@ TEST_F(HistoryUpdate, SingleQuietChangesOnlyTheCutOffEntry) {
 TEST_F(HistoryUpdate, EarlierQuietsLoseTheBonus) {
     board.setFromFen(StartFen);
     const Move quiets[] = {move("e2e4"), move("d2d3"), move("g1f3")};
-    updateHistory(board, quiets[2], 4, quiets, 3);
+    updateHistory(historyScore, board, quiets[2], 4, quiets, 3);
     EXPECT_EQ(historyScore[makePiece(White, Knight)][F3], 16);
     EXPECT_EQ(historyScore[makePiece(White, Pawn)][E4], -16);
     EXPECT_EQ(historyScore[makePiece(White, Pawn)][D3], -16);
@@ -711,27 +714,27 @@ TEST_F(HistoryUpdate, EntriesNeverReachTwoThousand) {
 
     reward = 1984;
     penalty = -1984;
-    updateHistory(board, quiets[1], 4, quiets, 2);  // would reach exactly +-2000
+    updateHistory(historyScore, board, quiets[1], 4, quiets, 2);  // would reach exactly +-2000
     EXPECT_EQ(reward, 1984);
     EXPECT_EQ(penalty, -1984);
 
     reward = 1983;
     penalty = -1983;
-    updateHistory(board, quiets[1], 4, quiets, 2);
+    updateHistory(historyScore, board, quiets[1], 4, quiets, 2);
     EXPECT_EQ(reward, 1999);
     EXPECT_EQ(penalty, -1999);
 
     // A bonus larger than the whole range is never applied.
     reward = 0;
     penalty = 0;
-    updateHistory(board, quiets[1], 46, quiets, 2);
+    updateHistory(historyScore, board, quiets[1], 46, quiets, 2);
     EXPECT_EQ(reward, 0);
     EXPECT_EQ(penalty, 0);
 
     // Moving back towards zero from the far end is fine.
     reward = -1999;
     penalty = 1999;
-    updateHistory(board, quiets[1], 4, quiets, 2);
+    updateHistory(historyScore, board, quiets[1], 4, quiets, 2);
     EXPECT_EQ(reward, -1983);
     EXPECT_EQ(penalty, 1983);
 }

@@ -23,9 +23,9 @@ protected:
     static std::string current(std::string_view name) { return engineOption(name).currentValue; }
 };
 
-TEST_F(OptionsTest, RegistryHoldsTheThreeOptionsInCreationOrder) {
+TEST_F(OptionsTest, RegistryHoldsTheOptionsInCreationOrder) {
     const OptionRegistry& options = optionRegistry();
-    ASSERT_EQ(options.size(), 3u);
+    ASSERT_EQ(options.size(), 4u);
 
     const EngineOption& hash = engineOption("Hash");
     EXPECT_EQ(hash.type, "spin");
@@ -50,6 +50,13 @@ TEST_F(OptionsTest, RegistryHoldsTheThreeOptionsInCreationOrder) {
     EXPECT_EQ(multiPv.max, 500);
     EXPECT_EQ(multiPv.creationIndex, 2u);
 
+    const EngineOption& threads = engineOption("Threads");
+    EXPECT_EQ(threads.type, "spin");
+    EXPECT_EQ(threads.defaultValue, "1");
+    EXPECT_EQ(threads.min, 1);
+    EXPECT_EQ(threads.max, 32);
+    EXPECT_EQ(threads.creationIndex, 3u);
+
     // Names are stored as created.
     EXPECT_EQ(options.begin()->first, "Clear Hash");
 }
@@ -58,7 +65,8 @@ TEST_F(OptionsTest, ListTextFollowsCreationOrderAndShowsDefaults) {
     const std::string expected =
         "\noption name Hash type spin default 32 min 4 max 2048"
         "\noption name Clear Hash type button"
-        "\noption name MultiPV type spin default 1 min 1 max 500";
+        "\noption name MultiPV type spin default 1 min 1 max 500"
+        "\noption name Threads type spin default 1 min 1 max 32";
     EXPECT_EQ(optionListText(), expected);
     setoption("name Hash value 64");
     setoption("name MultiPV value 3");
@@ -90,7 +98,7 @@ TEST_F(OptionsTest, LookupIgnoresCaseButNotBlanks) {
     EXPECT_EQ(findOption("multipv"), &engineOption("MultiPV"));
     EXPECT_EQ(findOption("Hash "), nullptr);
     EXPECT_EQ(findOption("Multi PV"), nullptr);
-    EXPECT_EQ(findOption("Threads"), nullptr);
+    EXPECT_EQ(findOption("threads"), &engineOption("Threads"));
     EXPECT_EQ(findOption("Ponder"), nullptr);
     EXPECT_EQ(findOption(""), nullptr);
 }

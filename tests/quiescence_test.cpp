@@ -11,7 +11,7 @@
 #include "board/board.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
-#include "search/history.h"
+#include "search/search_context.h"
 #include "search/search_frame.h"
 #include "search/search_tables.h"
 #include "test_support.h"
@@ -31,7 +31,6 @@ protected:
     void SetUp() override {
         initTables();
         initSearchTables();
-        clearHistory();
         hashTable.resize(1);
         hashTable.clear();
         stack = std::make_unique<SearchStack>();
@@ -65,8 +64,8 @@ protected:
         return value;
     }
 
-    int pv(int alpha, int beta, int depth = 0) { return quiescePv(board, root, alpha, beta, depth); }
-    int nonPv(int beta, int depth = 0) { return quiesceNonPv(board, root, beta - 1, beta, depth); }
+    int pv(int alpha, int beta, int depth = 0) { return quiescePv(*ctx, root, alpha, beta, depth); }
+    int nonPv(int beta, int depth = 0) { return quiesceNonPv(*ctx, root, beta - 1, beta, depth); }
 
     // Moves made by a non-PV search with the given beta, from an empty table or from one
     // that only holds the static evaluation and a hash move for the position.
@@ -99,7 +98,8 @@ protected:
         return 0;
     }
 
-    Board board;
+    std::unique_ptr<SearchContext> ctx = std::make_unique<SearchContext>();
+    Board& board = ctx->board;
     std::unique_ptr<SearchStack> stack;
     SearchFrame* root = nullptr;
 };
@@ -271,10 +271,10 @@ TEST_F(QuiescenceTest, ZeroWindowCutsOnTheTableWithoutRefreshingIt) {
     const uint8_t storedGeneration = hashTable.probe(key)->generation;
     hashTable.advanceGeneration();
 
-    EXPECT_EQ(quiesceNonPv(board, root, 4999, 5000, 0), 5000);
+    EXPECT_EQ(quiesceNonPv(*ctx, root, 4999, 5000, 0), 5000);
     EXPECT_EQ(root->bestMove, stored);
     EXPECT_EQ(hashTable.probe(key)->generation, storedGeneration);
-    EXPECT_EQ(quiesceNonPv(board, root, 5000, 5001, 0), 5000);
+    EXPECT_EQ(quiesceNonPv(*ctx, root, 5000, 5001, 0), 5000);
 
     // The full-window search never cuts, even on an exact entry deep enough.
     EXPECT_EQ(pv(-InfiniteScore, InfiniteScore), real);
@@ -288,16 +288,16 @@ TEST_F(QuiescenceTest, ZeroWindowCutNeedsTheDepthUnlessTheValueIsAMate) {
 
     // A depth -4 entry is too shallow for a depth 0 node...
     hashTable.store(key, 5000, BoundLower, -4, NoMove, staticEval(), 0);
-    EXPECT_EQ(quiesceNonPv(board, root, 4999, 5000, 0), real);
+    EXPECT_EQ(quiesceNonPv(*ctx, root, 4999, 5000, 0), real);
     // ...but enough at depth -4, where the hash depth is -4.
     hashTable.clear();
     hashTable.store(key, 5000, BoundLower, -4, NoMove, staticEval(), 0);
-    EXPECT_EQ(quiesceNonPv(board, root, 4999, 5000, -4), 5000);
+    EXPECT_EQ(quiesceNonPv(*ctx, root, 4999, 5000, -4), 5000);
 
     // A mate beyond beta cuts whatever the depth; stored relative to the node, read at ply 1.
     hashTable.clear();
     hashTable.store(key, MateScore - 5, BoundLower, NoDepth + 1, NoMove, staticEval(), 0);
-    EXPECT_EQ(quiesceNonPv(board, root, 4999, 5000, 0), MateScore - 6);
+    EXPECT_EQ(quiesceNonPv(*ctx, root, 4999, 5000, 0), MateScore - 6);
 }
 
 TEST_F(QuiescenceTest, DeltaPruningSkipsCapturesThatCannotReachBeta) {
@@ -462,7 +462,7 @@ TEST_F(QuiescenceTest, NodeOnTheLastFrameReturnsItsEvaluation) {
     SearchFrame* const start = last - 3;
     (start - 1)->ply = LastFramePly - 4;
     (start - 1)->currentMove = NullMove;
-    const int value = quiescePv(board, start, -InfiniteScore, InfiniteScore, 0);
+    const int value = quiescePv(*ctx, start, -InfiniteScore, InfiniteScore, 0);
     EXPECT_GT(value, -MateScore);
     EXPECT_LT(value, MateScore);
     EXPECT_EQ(last->ply, LastFramePly);
@@ -475,7 +475,7 @@ TEST_F(QuiescenceTest, NodeOnTheLastFrameReturnsItsEvaluation) {
     (nearer - 1)->ply = LastFramePly - 2;
     (nearer - 1)->currentMove = NullMove;
     const int gain = evalAfter("d1d5");
-    EXPECT_EQ(quiesceNonPv(board, nearer, gain - 1, gain, 0), gain);
+    EXPECT_EQ(quiesceNonPv(*ctx, nearer, gain - 1, gain, 0), gain);
     EXPECT_EQ(last->ply, LastFramePly);
 }
 

@@ -13,6 +13,7 @@
 #include "search/evaluate.h"
 #include "search/hash_table.h"
 #include "search/root_list.h"
+#include "search/search_context.h"
 #include "test_support.h"
 #include "uci/move_text.h"
 
@@ -21,9 +22,9 @@ namespace {
 
 constexpr std::string_view Kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
 
-std::vector<Move> rootMoves() {
+std::vector<Move> rootMoves(const SearchContext& ctx) {
     std::vector<Move> moves;
-    for (const RootEntry& entry : rootList) moves.push_back(entry.move());
+    for (const RootEntry& entry : ctx.rootList) moves.push_back(entry.move());
     return moves;
 }
 
@@ -89,15 +90,15 @@ TEST_F(RootListTest, HoldsExactlyTheLegalMoves) {
         {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", 0},
     };
     for (const auto& [fen, count] : counts) {
-        const auto board = boardFrom(fen);
-        bestMoveChanges = 7;
-        buildRootList(*board);
-        EXPECT_EQ(rootList.size(), count) << fen;
-        EXPECT_EQ(bestMoveChanges, 0);
-        const Bitboard pinned = board->pinnedOwnPieces();
+        const auto ctx = contextFrom(fen);
+        ctx->bestMoveChanges = 7;
+        buildRootList(*ctx);
+        EXPECT_EQ(ctx->rootList.size(), count) << fen;
+        EXPECT_EQ(ctx->bestMoveChanges, 0);
+        const Bitboard pinned = ctx->board.pinnedOwnPieces();
         std::unordered_set<Move> seen;
-        for (const RootEntry& entry : rootList) {
-            EXPECT_TRUE(board->isLegal(entry.move(), pinned)) << moveToText(entry.move());
+        for (const RootEntry& entry : ctx->rootList) {
+            EXPECT_TRUE(ctx->board.isLegal(entry.move(), pinned)) << moveToText(entry.move());
             EXPECT_TRUE(seen.insert(entry.move()).second);
             EXPECT_EQ(entry.score, -InfiniteScore);
             EXPECT_EQ(entry.previousScore, -InfiniteScore);
@@ -109,9 +110,9 @@ TEST_F(RootListTest, HoldsExactlyTheLegalMoves) {
 }
 
 TEST_F(RootListTest, KeepsGenerationOrderWhenAllMovesAreLegal) {
-    const auto board = boardFrom(StartFen);
-    buildRootList(*board);
-    EXPECT_EQ(rootMoves(), generated(*board));
+    const auto ctx = contextFrom(StartFen);
+    buildRootList(*ctx);
+    EXPECT_EQ(rootMoves(*ctx), generated(ctx->board));
 }
 
 // The generated moves after the scan that keeps the legal ones: an illegal move is overwritten
@@ -135,30 +136,31 @@ std::vector<Move> keptInScanOrder(const Board& board, int& illegal) {
 
 TEST_F(RootListTest, IllegalMoveMakesRoomForTheLastOne) {
     // Kd2, Ke2 and Kf2 walk into the rook on h2.
-    const auto board = boardFrom("4k3/8/8/8/8/8/7r/R3K3 w Q - 0 1");
+    const auto ctx = contextFrom("4k3/8/8/8/8/8/7r/R3K3 w Q - 0 1");
     int illegal = 0;
-    const std::vector<Move> expected = keptInScanOrder(*board, illegal);
+    const std::vector<Move> expected = keptInScanOrder(ctx->board, illegal);
     ASSERT_EQ(illegal, 3);
-    buildRootList(*board);
-    EXPECT_EQ(rootMoves(), expected);
+    buildRootList(*ctx);
+    EXPECT_EQ(rootMoves(*ctx), expected);
 }
 
 TEST_F(RootListTest, EvasionsInCheck) {
     // Only the king may move, and not every evasion it is offered is legal.
-    const auto board = boardFrom("4k3/8/8/8/8/5b2/8/r3K3 w - - 0 1");
-    ASSERT_TRUE(board->inCheck());
+    const auto ctx = contextFrom("4k3/8/8/8/8/5b2/8/r3K3 w - - 0 1");
+    ASSERT_TRUE(ctx->board.inCheck());
     int illegal = 0;
-    const std::vector<Move> expected = keptInScanOrder(*board, illegal);
+    const std::vector<Move> expected = keptInScanOrder(ctx->board, illegal);
     EXPECT_GT(illegal, 0);
-    buildRootList(*board);
-    EXPECT_EQ(rootMoves(), expected);
-    for (Move move : rootMoves()) EXPECT_EQ(moveFrom(move), E1);
+    buildRootList(*ctx);
+    EXPECT_EQ(rootMoves(*ctx), expected);
+    for (Move move : rootMoves(*ctx)) EXPECT_EQ(moveFrom(move), E1);
 }
 
 TEST_F(RootListTest, SortIsStableAndMovesWholeEntries) {
-    const auto board = boardFrom(StartFen);
-    buildRootList(*board);
-    const std::vector<Move> before = rootMoves();
+    const auto ctx = contextFrom(StartFen);
+    buildRootList(*ctx);
+    std::vector<RootEntry>& rootList = ctx->rootList;
+    const std::vector<Move> before = rootMoves(*ctx);
     const int scores[] = {5, 9, 5, -3, 9, 5};
     for (int i = 0; i < 6; ++i) {
         rootList[i].score = scores[i];

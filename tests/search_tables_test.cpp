@@ -116,23 +116,24 @@ protected:
         initTables();
         initHashesAndScores();
         initSearchTables();
-        clearQuietGain();
+        clearQuietGain(quietGain);
     }
 
     Board board;
+    QuietGainTable quietGain;
 };
 
 TEST_F(SearchTablesBoardTest, QuietMoveThatDropsTheOpponentRaisesItsGain) {
     board.setFromFen("rnbqkbnr/pppppppp/8/8/8/5N2/PPPPPPPP/RNBQKB1R b KQkq - 1 1");
     const Move knightOut = encodeMove(G1, F3);
     const Piece knight = makePiece(White, Knight);
-    updateQuietGain(knightOut, 0, -100, board);
+    updateQuietGain(quietGain, knightOut, 0, -100, board);
     EXPECT_EQ(quietGain[knight][F3], 100);
-    updateQuietGain(knightOut, 10, -30, board);
+    updateQuietGain(quietGain, knightOut, 10, -30, board);
     EXPECT_EQ(quietGain[knight][F3], 99);  // not raised: decays by one
-    updateQuietGain(knightOut, 50, 100, board);
+    updateQuietGain(quietGain, knightOut, 50, 100, board);
     EXPECT_EQ(quietGain[knight][F3], 98);
-    updateQuietGain(knightOut, -150, 0, board);
+    updateQuietGain(quietGain, knightOut, -150, 0, board);
     EXPECT_EQ(quietGain[knight][F3], 150);
     int untouched = 0;
     for (Piece piece = 0; piece < 16; ++piece)
@@ -143,18 +144,18 @@ TEST_F(SearchTablesBoardTest, QuietMoveThatDropsTheOpponentRaisesItsGain) {
 
 TEST_F(SearchTablesBoardTest, QuietGainLearnsNothingFromSpecialMoves) {
     board.setFromFen("rnbqkbnr/pppppppp/8/8/8/5N2/PPPPPPPP/RNBQKB1R b KQkq - 1 1");
-    updateQuietGain(NullMove, 0, -100, board);
-    updateQuietGain(encodeMove(G1, F3), NoScore, -100, board);
-    updateQuietGain(encodeMove(G1, F3), 0, NoScore, board);
+    updateQuietGain(quietGain, NullMove, 0, -100, board);
+    updateQuietGain(quietGain, encodeMove(G1, F3), NoScore, -100, board);
+    updateQuietGain(quietGain, encodeMove(G1, F3), 0, NoScore, board);
 
     // Castling is written king to rook; the rook's old square is empty afterwards.
     board.setFromFen("rnbqkbnr/pppppppp/8/8/8/5NP1/PPPPPPBP/RNBQ1RK1 b kq - 1 4");
-    updateQuietGain(encodeMove(E1, H1, KindCastling), 0, -100, board);
+    updateQuietGain(quietGain, encodeMove(E1, H1, KindCastling), 0, -100, board);
     board.setFromFen("1Q2k3/8/8/8/8/8/8/4K3 b - - 0 1");
-    updateQuietGain(encodePromotion(B7, B8, Queen), 0, -100, board);
+    updateQuietGain(quietGain, encodePromotion(B7, B8, Queen), 0, -100, board);
     // No move recorded at all, on an empty corner: nothing to index.
     board.setFromFen("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
-    updateQuietGain(NoMove, 0, -100, board);
+    updateQuietGain(quietGain, NoMove, 0, -100, board);
 
     for (const auto& row : quietGain)
         for (int32_t gain : row)
@@ -166,7 +167,7 @@ TEST_F(SearchTablesBoardTest, QuietGainIgnoresCaptures) {
     const Move capture = encodeMove(E4, D5);
     BoardState state;
     board.makeMove(capture, state);
-    updateQuietGain(capture, 0, -100, board);
+    updateQuietGain(quietGain, capture, 0, -100, board);
     board.unmakeMove(capture);
     for (const auto& row : quietGain)
         for (int32_t gain : row)

@@ -11,6 +11,7 @@
 #include "board/board.h"
 #include "board/keys.h"
 #include "board/movegen.h"
+#include "search/search_context.h"
 
 namespace orvath {
 
@@ -29,6 +30,15 @@ inline std::unique_ptr<Board> boardFrom(std::string_view fen) {
     auto board = std::make_unique<Board>();
     board->setFromFen(fen);
     return board;
+}
+
+// A fresh search context whose board is set from the FEN. On the heap: it holds a whole
+// search stack.
+inline std::unique_ptr<SearchContext> contextFrom(std::string_view fen) {
+    initTables();
+    auto context = std::make_unique<SearchContext>();
+    context->board.setFromFen(fen);
+    return context;
 }
 
 // The legal moves of the position, in generation order.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// orvath-bench [depth]: searches the fixed bench positions, each from a fresh state, to a fixed
-// depth, and prints the total node count (the search's signature) and the speed.
+// orvath-bench [depth [threads]]: searches the fixed bench positions, each from a fresh state, to
+// a fixed depth, and prints the total node count (the search's signature, with one thread) and
+// the speed.
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "bench_runner.h"
 #include "board/keys.h"
+#include "control/deepening.h"
 #include "control/thread_pool.h"
 #include "search/search_tables.h"
 #include "uci/move_text.h"
@@ -19,12 +21,15 @@ constexpr int DefaultDepth = 16;
 int main(int argc, char** argv) {
     using namespace orvath;
     int depth = DefaultDepth;
-    if (argc > 1) {
-        const char* end = argv[1] + std::strlen(argv[1]);
-        if (std::from_chars(argv[1], end, depth).ptr != end || depth < 1) {
-            std::fprintf(stderr, "usage: orvath-bench [depth]\n");
-            return 2;
-        }
+    int threads = 1;
+    const auto readArgument = [&](int index, int& value, int maximum) {
+        const char* end = argv[index] + std::strlen(argv[index]);
+        return std::from_chars(argv[index], end, value).ptr == end && value >= 1 && value <= maximum;
+    };
+    if ((argc > 1 && !readArgument(1, depth, MaxIterations)) || (argc > 2 && !readArgument(2, threads, ThreadSlots)) ||
+        argc > 3) {
+        std::fprintf(stderr, "usage: orvath-bench [depth [threads 1..%d]]\n", ThreadSlots);
+        return 2;
     }
     initAttackTables();
     initHashesAndScores();
@@ -32,7 +37,7 @@ int main(int argc, char** argv) {
     initThreadPool();
 
     const auto start = std::chrono::steady_clock::now();
-    const uint64_t nodes = bench::runBench(depth, [](int index, const char* fen, const bench::PositionResult& result) {
+    const uint64_t nodes = bench::runBench(depth, threads, [](int index, const char* fen, const bench::PositionResult& result) {
         std::printf("position %d nodes %llu bestmove %s fen %s\n", index, static_cast<unsigned long long>(result.nodes),
                     moveToText(result.bestMove).c_str(), fen);
     });

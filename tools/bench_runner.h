@@ -14,7 +14,7 @@
 #include "control/deepening.h"
 #include "control/go.h"
 #include "search/hash_table.h"
-#include "search/root_list.h"
+#include "control/thread_pool.h"
 #include "search/search_signals.h"
 #include "uci/options.h"
 
@@ -46,8 +46,9 @@ struct PositionResult {
     Move bestMove;
 };
 
-// One search as right after start-up: cleared table, default options, no input polling.
-inline PositionResult searchPosition(Board& board, const char* fen, int depth) {
+// One search as right after start-up: cleared table, default options, no input polling, on
+// `threads` search threads.
+inline PositionResult searchPosition(Board& board, const char* fen, int depth, int threads = 1) {
     board.setFromFen(fen);
     resetOptionsToDefaults();
     hashTable.resize(engineOption(HashOptionName).numericValue());
@@ -55,20 +56,20 @@ inline PositionResult searchPosition(Board& board, const char* fen, int depth) {
     SearchLimits limits;
     limits.depth = depth;
     resetSearchState(limits, board.gamePly, nullptr);
-    multiPvCount = engineOption(MultiPvOptionName).numericValue();
     SilencedOutput silenced;
-    const Move bestMove = iterativeDeepening(board);
-    return {board.nodeCount, bestMove};
+    bool stopped = false;
+    const Move bestMove = runSearch(board, threads, engineOption(MultiPvOptionName).numericValue(), stopped);
+    return {nodesOfAllThreads(mainSearchContext()), bestMove};
 }
 
 // The total node count of every bench position at `depth`: the search's signature.
 template <typename Report>
-uint64_t runBench(int depth, Report&& report) {
+uint64_t runBench(int depth, int threads, Report&& report) {
     Board board;
     uint64_t total = 0;
     int index = 0;
     for (const char* fen : BenchPositions) {
-        const PositionResult result = searchPosition(board, fen, depth);
+        const PositionResult result = searchPosition(board, fen, depth, threads);
         total += result.nodes;
         report(++index, fen, result);
     }

@@ -17,6 +17,7 @@ The exit code is 1 when any ERROR, FORFEIT, CRASH or HANG occurred.
 """
 
 import argparse
+import math
 import os
 import sys
 import threading
@@ -90,6 +91,9 @@ class Match:
     def startEngine(self, index):
         engine = UciProcess(self.paths[index], self.names[index])
         options = [("Hash", self.args.hash)] if self.args.hash else []
+        for setting in (self.args.option1, self.args.option2)[index] or []:
+            name, _, value = setting.partition("=")
+            options.append((name, value))
         engine.handshake(HandshakeSeconds, options)
         return engine
 
@@ -295,6 +299,9 @@ class Match:
         print("%s: +%d =%d -%d  (score %.1f%%)"
               % (self.names[0], self.score["win"], self.score["draw"], self.score["loss"],
                  100.0 * (self.score["win"] + 0.5 * self.score["draw"]) / max(1, games)))
+        elo = eloEstimate(self.score["win"], self.score["draw"], self.score["loss"])
+        if elo:
+            print("Elo difference of %s: %+.1f +/- %.1f (95%%)" % (self.names[0], elo[0], elo[1]))
         print("Endings: " + ", ".join("%s %d" % kv for kv in sorted(self.reasons.items())))
         if self.plies:
             print("Average game length: %.1f plies (min %d, max %d)"
@@ -313,6 +320,25 @@ class Match:
             print("Games that could not be set up: %d" % failures)
         print("Result: %s" % ("CLEAN" if bad == 0 else "PROBLEMS (%d)" % bad))
         return 0 if bad == 0 else 1
+
+
+def eloDifference(score):
+    return -400.0 * math.log10(1.0 / score - 1.0)
+
+
+def eloEstimate(wins, draws, losses):
+    """The Elo difference that the score implies and the half-width of its 95% interval, from
+    the variance of the per-game results; None when the score is 0 or 100%."""
+    games = wins + draws + losses
+    if games == 0:
+        return None
+    score = (wins + 0.5 * draws) / games
+    if score <= 0.0 or score >= 1.0:
+        return None
+    variance = (wins * (1.0 - score) ** 2 + draws * (0.5 - score) ** 2 + losses * score ** 2) / games
+    margin = 1.96 * math.sqrt(variance / games)
+    low, high = max(score - margin, 1e-6), min(score + margin, 1.0 - 1e-6)
+    return eloDifference(score), (eloDifference(high) - eloDifference(low)) / 2.0
 
 
 def checkPv(pos, seen):
@@ -407,6 +433,10 @@ def main():
                         help="'builtin', 'none', or a file with one line of moves per opening")
     parser.add_argument("--maxplies", type=int, default=DefaultPlyCap)
     parser.add_argument("--hash", type=int, default=0, help="Hash option in MB (0: default)")
+    parser.add_argument("--option1", action="append", metavar="NAME=VALUE",
+                        help="a UCI option for the first engine only, e.g. Threads=2 (repeatable)")
+    parser.add_argument("--option2", action="append", metavar="NAME=VALUE",
+                        help="a UCI option for the second engine only (repeatable)")
     parser.add_argument("--pgn", help="write the games to this file, with think time/clock comments")
     parser.add_argument("--verbose", action="store_true", help="print every move with its time")
     parser.add_argument("--no-check-pv", dest="check_pv", action="store_false",

@@ -11,8 +11,9 @@ Phases, each on an engine process of its own (--only picks some):
   cycles   random "position" commands (random legal games, FENs taken from them, and broken
            FENs and move lists that the engine must refuse or read exactly as it is specified
            to), each followed by "go depth 1..6" or now and then a short clock, with "MultiPV"
-           changed from time to time; resident memory at the start and the end
-  stop     "go infinite" then "stop" after 0..30 ms; no "bestmove" may come before the "stop"
+           and "Threads" changed from time to time; resident memory at the start and the end
+  stop     "go infinite" then "stop" after 0..30 ms, on 1 to 4 threads; no "bestmove" may come
+           before the "stop"
   eof      "go" of several kinds and then the end of input: one "bestmove", then exit code 0
   flood    "stop", "isready", "ponderhit" and other lines sent in bulk while a search runs
   lines    lines of 1 MiB, NUL bytes, invalid UTF-8, CR LF line ends
@@ -438,6 +439,8 @@ class Stress:
             if self.rng.random() < 0.1:
                 lines = self.rng.choice((1, 1, 2, 3, 5, 10, 50, 500))
                 engine.send("setoption name MultiPV value %d" % lines)
+            if self.rng.random() < 0.1:
+                engine.send("setoption name Threads value %d" % self.rng.choice((1, 1, 2, 3, 4, 8)))
             go = self.goLine(lines)
             engine.send(go)
             self.bestMove(engine, expected, "cycle %d (%s; %s)" % (cycle, line[:200], go))
@@ -473,6 +476,8 @@ class Stress:
             line = "position " + args
             expected = expectedAfterPosition(engineWords(line.encode())[1:], (Position(StartFen), True))
             engine.send(line)
+            if i % 50 == 0:
+                engine.send("setoption name Threads value %d" % (1 + i // 50 % 4))
             engine.send("go infinite")
             delay = self.rng.choice((0, 0, 0.001, 0.005, 0.01, 0.03))
             if delay:

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the unit tests with ThreadSanitizer in build/tsan and runs those that exercise more
 # than one thread: the platform's threads, events, locks and input, the thread pool, the
-# search start, and the searches ended from outside through the real program (which the
-# protocol tests start from the same build, so it runs instrumented too).
+# search start, and the searches ended from outside or run on several threads through the real
+# program (which the protocol tests start from the same build, so it runs instrumented too).
 #
 #   tools/tsan.sh [GTEST_FILTER]
 #
@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-filter=${1:-'ThreadPool*:AutoResetEvent*:LockAndThread*:PipedInput*:FileInput*:StandardStreams*:SearchTest*:SearchStartTest*:SearchStop*:ProtocolTest*'}
+filter=${1:-'ThreadPool*:AutoResetEvent*:LockAndThread*:PipedInput*:FileInput*:StandardStreams*:SearchTest*:SearchStartTest*:SearchStop*:ProtocolTest*:ThreadedSearch*'}
 build=build/tsan
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" \

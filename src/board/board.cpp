@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <initializer_list>
 
 #include "board/keys.h"
@@ -120,6 +121,12 @@ void Board::clearBoard() {
     }
     sideToMove = White;
     nodeCount = 0;
+}
+
+void Board::copyFrom(const Board& other) {
+    std::memcpy(static_cast<void*>(this), static_cast<const void*>(&other), sizeof(Board));
+    if (other.currentState == &other.rootState)
+        currentState = &rootState;
 }
 
 // Puts a piece on an empty square of the board during set-up. A piece for an occupied square

@@ -5,6 +5,7 @@
 // static exchange (exchange.cpp).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string_view>
 
@@ -75,7 +76,9 @@ public:
     // walks along the principal variations and the moves of the "position" command. Only FEN
     // set-up resets it. It feeds the "info nodes" figure, the easy-move rule and the bench
     // signature, so what it counts is part of the search's behaviour: do not narrow it.
-    uint64_t nodeCount;
+    // Other threads read it while a search runs (the "info" lines add up every thread's
+    // nodes), so it is written and read whole; see countNode and sharedNodeCount.
+    alignas(8) uint64_t nodeCount;
     int32_t gamePly;
     int32_t sideToMove;
     int32_t threadIndex;
@@ -84,6 +87,17 @@ public:
     Board() { clearBoard(); threadIndex = 0; gamePly = 0; }
     Board(const Board&) = delete;  // currentState points into the board's own history
     Board& operator=(const Board&) = delete;
+
+    // Makes this board the same position as `other`, with the same node count and the same
+    // history behind it: the records of the moves that led to `other` are shared, not copied,
+    // so `other` and the records must stay unchanged while this board is in use. A search
+    // thread takes its own board this way, so that the game board is never searched on.
+    void copyFrom(const Board& other);
+
+    // One more move made on this board: only its own thread writes the count.
+    void countNode() { std::atomic_ref<uint64_t>(nodeCount).store(nodeCount + 1, std::memory_order_relaxed); }
+    // The count as another thread may read it while this board's thread searches.
+    uint64_t sharedNodeCount() { return std::atomic_ref<uint64_t>(nodeCount).load(std::memory_order_relaxed); }
 
     // Set-up (board.cpp)
     void clearBoard();

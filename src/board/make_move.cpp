@@ -248,7 +248,7 @@ void Board::makeMove(Move move, BoardState& newState, const CheckInfo& checkInfo
     const int kind = moveKind(move);
 
     // 1. Link the new record in front of the current one.
-    ++nodeCount;
+    countNode();
     BoardState& previous = *currentState;
     uint64_t hash = previous.positionHash ^ blackToMoveHash;
     std::memcpy(static_cast<void*>(&newState), &previous, BoardStateCopiedBytes);

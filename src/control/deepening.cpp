@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "control/thread_pool.h"
 #include "control/time_budget.h"
 #include "platform/platform.h"
 #include "search/hash_table.h"
@@ -11,6 +12,7 @@
 #include "search/quiet_gain.h"
 #include "search/root_list.h"
 #include "search/root_search.h"
+#include "search/search_context.h"
 #include "search/search_signals.h"
 #include "uci/output.h"
 
@@ -43,37 +45,40 @@ int aspirationWidth(const int* values, int depth) {
 
 // One "info" line per reported variation; lines not yet searched at this depth show the
 // previous iteration's depth and score.
-void reportLines(const Board& board, int depth, int alpha, int beta) {
-    const int lines = std::min<int>(multiPvCount, static_cast<int>(rootList.size()));
+void reportLines(SearchContext& ctx, int depth, int alpha, int beta) {
+    const int lines = std::min<int>(ctx.multiPvCount, static_cast<int>(ctx.rootList.size()));
+    const int64_t nodes = static_cast<int64_t>(nodesOfAllThreads(ctx));
     for (int i = 0; i < lines; ++i) {
-        const bool updated = i <= pvIndex;
+        const bool updated = i <= ctx.pvIndex;
         if (depth == 1 && !updated)
             continue;
-        const RootEntry& entry = rootList[i];
+        const RootEntry& entry = ctx.rootList[i];
         const int elapsed = platform::millisecondsSince(searchStartTime);
         // Only the line being searched carries its window, so only it can show a bound word.
-        const bool searchedLine = i == pvIndex;
+        const bool searchedLine = i == ctx.pvIndex;
         writePvLine({.index = i + 1,
                      .depth = OnePly * (updated ? depth : depth - 1),
                      .elapsed = elapsed,
                      .score = updated ? entry.score : entry.previousScore,
                      .alpha = searchedLine ? alpha : -InfiniteScore,
                      .beta = searchedLine ? beta : InfiniteScore,
-                     .nodes = static_cast<int64_t>(board.nodeCount),
+                     .nodes = nodes,
                      .pv = entry.pv.data()});
     }
 }
 
-// The time rules between iterations; they set the stop flag when the search should end.
-void applyTimeRules(const Board& board, int depth, Move bestMove, Move easyMove, const int* changes) {
+// The time rules between iterations; they set the stop flag when the search should end. The
+// easy-move rule weighs the best move's nodes against this thread's own, which are the nodes
+// its root entries count.
+void applyTimeRules(const SearchContext& ctx, int depth, Move bestMove, Move easyMove, const int* changes) {
     const int64_t elapsed = platform::millisecondsSince(searchStartTime);
     const int64_t optimum = timeBudget.optimumTime;
     const int64_t budget = optimum + timeBudget.extraTime;
 
     if (depth >= EasyMoveDepth && easyMove == bestMove) {
-        const int64_t nodes = static_cast<int64_t>(board.nodeCount);
-        const int64_t bestNodes = rootList[0].nodes;
-        if (rootList.size() == 1 ||
+        const int64_t nodes = static_cast<int64_t>(ctx.board.nodeCount);
+        const int64_t bestNodes = ctx.rootList[0].nodes;
+        if (ctx.rootList.size() == 1 ||
             (bestNodes > nodes * EasyMoveNodeShare / 100 && elapsed > budget / EasyMoveTimeDivisor) ||
             (bestNodes > nodes * EasyMoveLargerNodeShare / 100 && elapsed > budget / EasyMoveSmallerTimeDivisor))
             searchSignals.stop = true;
@@ -86,17 +91,67 @@ void applyTimeRules(const Board& board, int depth, Move bestMove, Move easyMove,
         searchSignals.stop = true;
 }
 
+// A thread's own set-up before its first iteration: fresh ordering tables and root list.
+SearchFrame* prepareThreadSearch(SearchContext& ctx) {
+    SearchFrame* root = ctx.stack.prepareRoot();
+    clearHistory(ctx.history);
+    clearQuietGain(ctx.quietGain);
+    buildRootList(ctx);
+    return root;
+}
+
+// One iteration: for each line in turn, root searches in a widening aspiration window until
+// the result falls inside it, is decisive, or the search is stopped. Returns the last result.
+// Only the main thread reports its lines.
+int searchIteration(SearchContext& ctx, SearchFrame* root, int depth, const int* values, int& width) {
+    const bool reports = ctx.threadIndex() == 0;
+    for (RootEntry& entry : ctx.rootList)
+        entry.previousScore = entry.score;
+    ctx.bestMoveChanges = 0;
+
+    int result = 0;
+    const int lines = std::min<int>(ctx.multiPvCount, static_cast<int>(ctx.rootList.size()));
+    for (ctx.pvIndex = 0; ctx.pvIndex < lines; ++ctx.pvIndex) {
+        int alpha = -InfiniteScore;
+        int beta = InfiniteScore;
+        const int previous = ctx.rootList[ctx.pvIndex].previousScore;
+        if (depth >= AspirationStartDepth && std::abs(previous) < BigWinScore) {
+            width = aspirationWidth(values, depth);
+            alpha = std::max(previous - width, -InfiniteScore);
+            beta = std::min(previous + width, InfiniteScore);
+        }
+        do {
+            result = searchRoot(ctx, root, alpha, beta, OnePly * depth);
+            sortRootEntries(ctx.rootList.begin() + ctx.pvIndex, ctx.rootList.end());
+            for (int i = 0; i <= ctx.pvIndex; ++i)
+                insertPvIntoHash(ctx.rootList[i], ctx.board);
+            if (stopRequested())
+                break;
+            if (reports && ((alpha < result && result < beta) ||
+                            platform::millisecondsSince(searchStartTime) > ReportDelay))
+                reportLines(ctx, depth, alpha, beta);
+            if (result >= beta) {
+                beta = std::min(beta + width, InfiniteScore);
+            } else if (result <= alpha) {
+                ctx.failedLow = true;
+                alpha = std::max(alpha - width, -InfiniteScore);
+            } else {
+                break;
+            }
+            width += width / 2;
+        } while (std::abs(result) < BigWinScore);
+    }
+    return result;
+}
+
 }  // namespace
 
-Move iterativeDeepening(Board& board) {
-    SearchStack stack;
-    SearchFrame* root = stack.prepareRoot();
+Move iterativeDeepening(SearchContext& ctx) {
     hashTable.advanceGeneration();
-    clearHistory();
-    clearQuietGain();
-    buildRootList(board);
-    if (rootList.empty())
+    SearchFrame* root = prepareThreadSearch(ctx);
+    if (ctx.rootList.empty())
         return NoMove;
+    startHelpers();
 
     int values[MaxIterations + 1] = {};
     int changes[MaxIterations + 1] = {};
@@ -106,60 +161,41 @@ Move iterativeDeepening(Board& board) {
     for (int depth = 1; depth <= MaxIterations; ++depth) {
         if (searchLimits.depth != 0 && depth > searchLimits.depth)
             break;
-        for (RootEntry& entry : rootList)
-            entry.previousScore = entry.score;
-        bestMoveChanges = 0;
-
-        int result = 0;
-        const int lines = std::min<int>(multiPvCount, static_cast<int>(rootList.size()));
-        for (pvIndex = 0; pvIndex < lines; ++pvIndex) {
-            int alpha = -InfiniteScore;
-            int beta = InfiniteScore;
-            const int previous = rootList[pvIndex].previousScore;
-            if (depth >= AspirationStartDepth && std::abs(previous) < BigWinScore) {
-                width = aspirationWidth(values, depth);
-                alpha = std::max(previous - width, -InfiniteScore);
-                beta = std::min(previous + width, InfiniteScore);
-            }
-            do {
-                result = searchRoot(board, root, alpha, beta, OnePly * depth);
-                sortRootEntries(rootList.begin() + pvIndex, rootList.end());
-                for (int i = 0; i <= pvIndex; ++i)
-                    insertPvIntoHash(rootList[i], board);
-                if (searchSignals.stop)
-                    break;
-                if ((alpha < result && result < beta) ||
-                    platform::millisecondsSince(searchStartTime) > ReportDelay)
-                    reportLines(board, depth, alpha, beta);
-                if (result >= beta) {
-                    beta = std::min(beta + width, InfiniteScore);
-                } else if (result <= alpha) {
-                    searchSignals.failedLow = true;
-                    alpha = std::max(alpha - width, -InfiniteScore);
-                } else {
-                    break;
-                }
-                width += width / 2;
-            } while (std::abs(result) < BigWinScore);
-        }
-
-        values[depth] = result;
-        const Move bestMove = rootList[0].move();
-        changes[depth] = bestMoveChanges;
-        if (depth == 1 && (rootList.size() == 1 || rootList[0].score > rootList[1].score + EasyMoveMargin))
+        values[depth] = searchIteration(ctx, root, depth, values, width);
+        const Move bestMove = ctx.rootList[0].move();
+        changes[depth] = ctx.bestMoveChanges;
+        if (depth == 1 &&
+            (ctx.rootList.size() == 1 || ctx.rootList[0].score > ctx.rootList[1].score + EasyMoveMargin))
             easyMove = bestMove;
         else if (easyMove != bestMove)
             easyMove = NoMove;
 
-        if (searchSignals.stop)
+        if (stopRequested())
             break;
         if (searchLimits.moveTime || searchLimits.depth || searchLimits.infinite)
             continue;
-        applyTimeRules(board, depth, bestMove, easyMove, changes);
-        if (searchSignals.stop)
+        applyTimeRules(ctx, depth, bestMove, easyMove, changes);
+        if (stopRequested())
             break;
     }
-    return rootList[0].move();
+    return ctx.rootList[0].move();
+}
+
+void helperDeepening(SearchContext& ctx) {
+    SearchFrame* root = prepareThreadSearch(ctx);
+    if (ctx.rootList.empty())
+        return;
+    int values[MaxIterations + 1] = {};
+    int width = 0;
+    // Every other helper starts a depth ahead, so that the threads do not all finish the same
+    // iterations at the same moment and their table entries come from more depths.
+    for (int depth = 1 + ctx.threadIndex() % 2; depth <= MaxIterations; ++depth) {
+        if (searchLimits.depth != 0 && depth > searchLimits.depth)
+            break;
+        values[depth] = searchIteration(ctx, root, depth, values, width);
+        if (stopRequested())
+            break;
+    }
 }
 
 }  // namespace orvath

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "control/go.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -10,7 +11,7 @@
 #include "control/thread_pool.h"
 #include "control/time_budget.h"
 #include "platform/platform.h"
-#include "search/root_list.h"
+#include "search/search_context.h"
 #include "uci/options.h"
 #include "uci/output.h"
 
@@ -76,8 +77,7 @@ SearchLimits parseGoLimits(const Board& board, std::istream& words) {
 bool handleGo(Board& board, std::istream& words) { return startSearch(board, parseGoLimits(board, words)); }
 
 void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll) {
-    searchSignals = SearchSignals{};
-    pollCounter = 0;
+    searchSignals.reset();
     searchStartTime = platform::nowMs();
     searchLimits = limits;
     initTimeBudget(searchLimits, gamePly);
@@ -85,20 +85,34 @@ void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll
     pollFunction = poll;
 }
 
+Move runSearch(const Board& board, int threads, int multiPv, bool& stopped) {
+    prepareThreadsForSearch(threads);
+    // With more search threads than cores the main thread gets a share of the processor only,
+    // so it polls after fewer of its own nodes: "stop" and the clock are then seen as soon as
+    // with one thread.
+    pollInterval = std::max(1, pollInterval / activeThreadCount());
+    prepareHashTable();
+    // The search works on copies of the game board, which stays as the position command left
+    // it: a repeated "go" counts its nodes from the same start as the first one.
+    SearchContext& main = prepareSearchContexts(board, multiPv);
+    const Move bestMove = iterativeDeepening(main);
+    // The helpers need the stop signal too; it must not pass for a stop of the main search.
+    stopped = stopRequested();
+    stopHelpers();
+    restoreThreadsAfterSearch();
+    return bestMove;
+}
+
 bool startSearch(Board& board, const SearchLimits& limits) {
     // The position command keeps the game ply: the FEN's move number plus the moves played.
     resetSearchState(limits, board.gamePly, pollSearch);
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
-    prepareThreadsForSearch();
+    const int32_t threads = engineOption(ThreadsOptionName).numericValue();
+    bool stopped = false;
+    const Move bestMove = runSearch(board, threads, multiPv, stopped);
 
-    prepareHashTable();
-    multiPvCount = multiPv;
-    wakeActiveThreads();
-
-    const Move bestMove = iterativeDeepening(board);
-    restoreThreadsAfterSearch();
-
-    if (!searchSignals.stop && searchLimits.infinite)
+    // The helpers are asleep again before the answer is written.
+    if (!stopped && searchLimits.infinite)
         waitForStop();
     writeBestMoveLine(bestMove);
     return !searchSignals.quit;

@@ -16,11 +16,17 @@ bool handleGo(Board& board, std::istream& words);
 // Parses the words after "go" into limits for the side to move of `board`.
 SearchLimits parseGoLimits(const Board& board, std::istream& words);
 
-// Runs one whole search on the main thread and writes "bestmove". Same result as handleGo.
+// Runs one whole search and writes "bestmove". Same result as handleGo.
 bool startSearch(Board& board, const SearchLimits& limits);
 
+// The search proper, after resetSearchState: `threads` search threads on copies of `board`
+// (which stays untouched), the table brought to its options, `multiPv` lines. Returns the best
+// move once every helper has finished; `stopped` tells whether the main search was stopped
+// (by the poll or its time rules) rather than ending by itself.
+Move runSearch(const Board& board, int threads, int multiPv, bool& stopped);
+
 // The search-wide state that every search starts from, whoever starts it (the "go" command,
-// the bench, the tests): the signals and the poll counter cleared, the clock read, the limits
+// the bench, the tests): the signals cleared, the clock read, the limits
 // copied, the time budget and the poll interval computed, and `poll` as the poll (nullptr:
 // nothing polls). The options, the table, the history and the root list are not touched.
 void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll);

@@ -32,7 +32,7 @@ int32_t pollIntervalFor(const SearchLimits& limits) {
     return LongTimeInterval;
 }
 
-void pollSearch(Board&) {
+void pollSearch(SearchContext& ctx) {
     const int64_t elapsed = platform::millisecondsSince(searchStartTime);
 
     if (platform::inputWaiting()) {
@@ -49,7 +49,7 @@ void pollSearch(Board&) {
 
     if (!searchLimits.moveTime && !searchLimits.depth && !searchLimits.infinite) {
         if (elapsed > timeBudget.maximumTime ||
-            (searchSignals.firstRootMove && !searchSignals.failedLow &&
+            (ctx.firstRootMove && !ctx.failedLow &&
              elapsed > int64_t{timeBudget.optimumTime} + timeBudget.extraTime))
             searchSignals.stop = true;
     }

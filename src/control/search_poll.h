@@ -12,9 +12,9 @@ namespace orvath {
 // Nodes between two polls: fewer when little time is left, so short times are still met.
 int32_t pollIntervalFor(const SearchLimits& limits);
 
-// Called by the main thread's searches every pollInterval nodes: reads a waiting command and
-// applies the time limits by setting the stop flag.
-void pollSearch(Board& board);
+// Called by the main thread's searches every pollInterval nodes, with the main thread's
+// context: reads a waiting command and applies the time limits by setting the stop flag.
+void pollSearch(SearchContext& ctx);
 
 // Blocks until "stop", "ponderhit" or "quit" arrives, or input ends (which counts as "quit").
 void waitForStop();

@@ -1,37 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "control/thread_pool.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+
+#include "control/deepening.h"
+#include "search/search_signals.h"
 
 namespace orvath {
 
 namespace {
 
-constexpr int ActiveThreadCount = 1;
-
 // Created by initThreadPool and destroyed by exitThreadPool, so that no static destructor
 // races a worker.
 std::unique_ptr<ThreadPool> pool;
+
+// The main thread's context while no pool runs (tests drive searches without one).
+std::unique_ptr<SearchContext> standaloneContext;
 
 void setInactiveFlags(ThreadPool& p) {
     for (SearchThread& slot : p.slots)
         slot.inactive = slot.index >= p.threadCount;
 }
 
-// Sleeps until woken; a worker is never given a search, so it only ever wakes to leave.
+// Sleeps until woken; searches as a helper whenever its slot is active and searching, and
+// leaves once told to exit.
 void workerLoop(void* argument) {
     SearchThread& slot = *static_cast<SearchThread*>(argument);
     while (!slot.exit) {
         slot.lock.lock();
-        if (slot.inactive || !slot.searching) {
-            slot.lock.unlock();
+        const bool work = !slot.inactive && slot.searching;
+        slot.lock.unlock();
+        if (!work) {
             slot.event.wait();
-            slot.lock.lock();
-            slot.lock.unlock();
-        } else {
-            slot.lock.unlock();
+            continue;
         }
+        helperDeepening(*slot.context);
+        slot.searching = false;
+        if (pool->busyHelpers.fetch_sub(1) == 1)
+            pool->helpersDone.set();
     }
 }
 
@@ -46,13 +54,13 @@ void initThreadPool() {
     ThreadPool& p = *pool;
     p.slots[0].searching = true;
     p.slots[0].index = 0;
-    p.threadCount = ActiveThreadCount;
+    p.threadCount = 1;
     for (int i = 1; i < ThreadSlots; ++i)
         p.slots[i].index = i;
     setInactiveFlags(p);
-    // A worker that cannot start leaves its slot without a thread. Nothing waits on such a
-    // slot (it is never active, and joining it does nothing), so the engine goes on with the
-    // threads it has and says so once, where the controlling program does not read.
+    // A worker that cannot start leaves its slot without a thread. Such a slot is never made
+    // active (the thread count is capped to the workers that run), so the engine goes on with
+    // the threads it has and says so once, where the controlling program does not read.
     int notStarted = 0;
     for (int i = 1; i < ThreadSlots; ++i) {
         p.slots[i].searching = false;
@@ -63,32 +71,85 @@ void initThreadPool() {
         std::fprintf(stderr, "%d of %d worker threads could not be started\n", notStarted, ThreadSlots - 1);
 }
 
-void prepareThreadsForSearch() {
+void prepareThreadsForSearch(int threads) {
     if (!pool)
         return;
     ThreadPool& p = *pool;
-    p.threadCount = ActiveThreadCount;
+    // Only slots with a running worker can help: the first slot without one ends the count.
+    int usable = 1;
+    while (usable < std::clamp(threads, 1, ThreadSlots) && p.slots[usable].handle.running())
+        ++usable;
+    p.threadCount = usable;
+    p.helperCount = 0;
     setInactiveFlags(p);
 }
 
-void wakeActiveThreads() {
-    if (!pool)
+SearchContext& prepareSearchContexts(const Board& board, int multiPvCount) {
+    for (int i = 0; i < activeThreadCount(); ++i) {
+        std::unique_ptr<SearchContext>& context = pool ? pool->slots[i].context : standaloneContext;
+        if (!context)
+            context = std::make_unique<SearchContext>();
+        context->board.copyFrom(board);
+        context->board.threadIndex = i;
+        context->startNodeCount = board.nodeCount;
+        context->multiPvCount = multiPvCount;
+        context->pollCounter = 0;
+        context->failedLow = context->firstRootMove = false;
+    }
+    return mainSearchContext();
+}
+
+int activeThreadCount() { return pool ? pool->threadCount : 1; }
+
+SearchContext& mainSearchContext() {
+    std::unique_ptr<SearchContext>& context = pool ? pool->slots[0].context : standaloneContext;
+    if (!context)
+        context = std::make_unique<SearchContext>();
+    return *context;
+}
+
+void startHelpers() {
+    if (!pool || pool->threadCount <= 1)
         return;
-    for (SearchThread& slot : pool->slots) {
-        if (slot.inactive)
-            continue;
+    ThreadPool& p = *pool;
+    p.helpersStarted = true;
+    p.helperCount = p.threadCount - 1;
+    p.busyHelpers = p.helperCount;
+    for (int i = 1; i < p.threadCount; ++i) {
+        SearchThread& slot = p.slots[i];
         slot.lock.lock();
+        slot.searching = true;
         slot.event.set();
         slot.lock.unlock();
     }
+}
+
+void stopHelpers() {
+    if (!pool || !pool->helpersStarted)
+        return;
+    searchSignals.stop = true;
+    // The last helper to finish sets the event exactly once per search, so one wait pairs
+    // with it even when every helper finished before this line.
+    pool->helpersDone.wait();
+    pool->helpersStarted = false;
 }
 
 void restoreThreadsAfterSearch() {
     if (!pool)
         return;
     ThreadPool& p = *pool;
-    p.threadCount = ActiveThreadCount;
+    p.threadCount = 1;
     setInactiveFlags(p);
+}
+
+uint64_t nodesOfAllThreads(SearchContext& main) {
+    uint64_t nodes = main.board.nodeCount;
+    if (pool)
+        for (int i = 1; i <= pool->helperCount; ++i) {
+            SearchContext& helper = *pool->slots[i].context;
+            nodes += helper.board.sharedNodeCount() - helper.startNodeCount;
+        }
+    return nodes;
 }
 
 void exitThreadPool() {

@@ -6,17 +6,16 @@
 
 namespace orvath {
 
-int32_t historyScore[16][64];
+void clearHistory(HistoryTable& history) { std::memset(history, 0, sizeof history); }
 
-void clearHistory() { std::memset(historyScore, 0, sizeof historyScore); }
-
-void updateHistory(const Board& board, Move move, int depth, const Move* quiets, int quietCount) {
+void updateHistory(HistoryTable& history, const Board& board, Move move, int depth, const Move* quiets,
+                   int quietCount) {
     const int32_t bonus = depth * depth;
-    int32_t& entry = historyScore[board.pieceOn(moveFrom(move))][moveTo(move)];
+    int32_t& entry = history[board.pieceOn(moveFrom(move))][moveTo(move)];
     if (std::abs(entry + bonus) < HistoryLimit)
         entry += bonus;
     for (int i = 0; i < quietCount - 1; ++i) {
-        int32_t& other = historyScore[board.pieceOn(moveFrom(quiets[i]))][moveTo(quiets[i])];
+        int32_t& other = history[board.pieceOn(moveFrom(quiets[i]))][moveTo(quiets[i])];
         if (std::abs(other - bonus) < HistoryLimit)
             other -= bonus;
     }

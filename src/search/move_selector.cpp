@@ -75,8 +75,9 @@ MoveEntry* partitionPositive(MoveEntry* first, MoveEntry* last) {
 
 }  // namespace
 
-MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, const SearchFrame& frame, int beta)
-    : board(b), history(historyScore), depth(d) {
+MoveSelector::MoveSelector(const Board& b, const HistoryTable& h, Move hashMove, int d, const SearchFrame& frame,
+                           int beta)
+    : board(b), history(h), depth(d) {
     if (hashMove != NoMove && board.isPseudoLegal(hashMove))
         ttMove = hashMove;
     if (board.inCheck()) {
@@ -94,8 +95,8 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, const SearchFra
     prepareStage();
 }
 
-MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, Square recapture)
-    : board(b), history(historyScore), depth(d) {
+MoveSelector::MoveSelector(const Board& b, const HistoryTable& h, Move hashMove, int d, Square recapture)
+    : board(b), history(h), depth(d) {
     if (board.inCheck()) {
         sequence = EvasionSequence;
         if (hashMove != NoMove && board.isPseudoLegal(hashMove))
@@ -118,8 +119,8 @@ MoveSelector::MoveSelector(const Board& b, Move hashMove, int d, Square recaptur
     prepareStage();
 }
 
-MoveSelector::MoveSelector(const Board& b, Move hashMove, PieceType capturedType)
-    : board(b), history(historyScore) {
+// Captures only: the history is never read.
+MoveSelector::MoveSelector(const Board& b, Move hashMove, PieceType capturedType) : board(b), history(nullptr) {
     captureThreshold = midgameValue[capturedType];
     sequence = ProbeCutSequence;
     if (hashMove != NoMove && board.isPseudoLegal(hashMove)) {

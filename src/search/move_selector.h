@@ -5,6 +5,7 @@
 
 #include "board/board.h"
 #include "board/movegen.h"
+#include "search/history.h"
 
 namespace orvath {
 
@@ -30,10 +31,11 @@ enum SelectorStage : int32_t {
 
 class MoveSelector {
 public:
-    // Main searches and the root.
-    MoveSelector(const Board& board, Move ttMove, int depth, const SearchFrame& frame, int beta);
+    // Main searches and the root; quiet moves and evasions are ordered by `history`.
+    MoveSelector(const Board& board, const HistoryTable& history, Move ttMove, int depth, const SearchFrame& frame,
+                 int beta);
     // Quiescence searches.
-    MoveSelector(const Board& board, Move ttMove, int depth, Square recaptureSquare);
+    MoveSelector(const Board& board, const HistoryTable& history, Move ttMove, int depth, Square recaptureSquare);
     // Probe cut: only captures that win more than the piece the last move took.
     MoveSelector(const Board& board, Move ttMove, PieceType capturedType);
 

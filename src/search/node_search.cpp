@@ -44,19 +44,20 @@ bool hasPawnOnSeventh(const Board& board) {
 }
 
 template <bool Pv>
-int search(Board& board, SearchFrame* f, int alpha, int beta, int depth);
+int search(SearchContext& ctx, SearchFrame* f, int alpha, int beta, int depth);
 
 // A child search: node search while a ply is left, quiescence below.
 template <bool Pv>
-int searchChild(Board& board, SearchFrame* child, int alpha, int beta, int depth) {
+int searchChild(SearchContext& ctx, SearchFrame* child, int alpha, int beta, int depth) {
     if (depth >= OnePly)
-        return search<Pv>(board, child, alpha, beta, depth);
-    return Pv ? quiescePv(board, child, alpha, beta, 0) : quiesceNonPv(board, child, alpha, beta, 0);
+        return search<Pv>(ctx, child, alpha, beta, depth);
+    return Pv ? quiescePv(ctx, child, alpha, beta, 0) : quiesceNonPv(ctx, child, alpha, beta, 0);
 }
 
 template <bool Pv>
-int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
+int search(SearchContext& ctx, SearchFrame* f, int alpha, int beta, int depth) {
     constexpr const SearchSettings& settings = Pv ? PvSettings : NonPvSettings;
+    Board& board = ctx.board;
     const int alphaIn = alpha;
 
     // 1. Set up the node and the frames ahead.
@@ -69,10 +70,10 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     int quietCount = 0;
 
     // 2. The poll.
-    countNodeForPoll(board, board.threadIndex);
+    countNodeForPoll(ctx);
 
     // 3. Stop, draws and the ply limit.
-    if (searchSignals.stop || board.isDraw())
+    if (stopRequested() || board.isDraw())
         return DrawScore;
     if (f->ply > MaxPly)
         return DrawScore;
@@ -128,7 +129,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     }
 
     // 8. Learn how much the previous quiet move swung the evaluation.
-    updateQuietGain(static_cast<Move>((f - 1)->currentMove), (f - 1)->eval, f->eval, board);
+    updateQuietGain(ctx.quietGain, static_cast<Move>((f - 1)->currentMove), (f - 1)->eval, f->eval, board);
 
     const Colour us = board.sideToMove;
 
@@ -137,7 +138,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         if (depth < RazorDepth && !inCheck && refinedValue + RazorMargin + RazorDepthMargin * depth < beta &&
             ttMove == NoMove && std::abs(beta) < MateThreshold && !hasPawnOnSeventh(board)) {
             const int razorBeta = beta - (RazorMargin + RazorDepthMargin * depth);
-            const int value = quiesceNonPv(board, f, razorBeta - 1, razorBeta, 0);
+            const int value = quiesceNonPv(ctx, f, razorBeta - 1, razorBeta, 0);
             if (value < razorBeta)
                 return value;
         }
@@ -163,7 +164,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
             BoardState backup;
             board.makeNullMove(backup);
             (f + 1)->skipNullMove = 1;
-            int nullValue = -searchChild<false>(board, f + 1, -beta, -alpha, nullDepth);
+            int nullValue = -searchChild<false>(ctx, f + 1, -beta, -alpha, nullDepth);
             (f + 1)->skipNullMove = 0;
             board.undoNullMove();
 
@@ -173,7 +174,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                 if (depth < NullVerificationDepth)
                     return nullValue;
                 f->skipNullMove = 1;
-                const int value = search<false>(board, f, alpha, beta, nullDepth);
+                const int value = search<false>(ctx, f, alpha, beta, nullDepth);
                 f->skipNullMove = 0;
                 if (value >= beta)
                     return nullValue;
@@ -205,7 +206,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                 // gain learns nothing, and the child's threat rule reads it only below a reduced move.
                 f->currentMove = move;
                 board.makeMove(move, state, checkInfo, board.givesCheck(move, checkInfo));
-                const int value = -search<false>(board, f + 1, -probeBeta, -probeBeta + 1, depth - ProbeCutReduction);
+                const int value = -search<false>(ctx, f + 1, -probeBeta, -probeBeta + 1, depth - ProbeCutReduction);
                 board.unmakeMove(move);
                 if (value >= probeBeta)
                     return value;
@@ -217,7 +218,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     if constexpr (Pv) {
         if (depth >= settings.iidMinDepth && ttMove == NoMove) {
             f->skipNullMove = 1;
-            search<true>(board, f, alpha, beta, depth - PvIidReduction);
+            search<true>(ctx, f, alpha, beta, depth - PvIidReduction);
             f->skipNullMove = 0;
             entry = hashTable.probe(key);
             ttMove = entry ? entry->move : NoMove;
@@ -225,7 +226,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     } else {
         if (depth >= settings.iidMinDepth && ttMove == NoMove && !inCheck && f->eval + IidMargin >= beta) {
             f->skipNullMove = 1;
-            search<false>(board, f, alpha, beta, depth / 2);
+            search<false>(ctx, f, alpha, beta, depth / 2);
             f->skipNullMove = 0;
             entry = hashTable.probe(key);
             ttMove = entry ? entry->move : NoMove;
@@ -235,7 +236,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     // 14. The move loop's set-up. The searches since the probe may have written the entry's
     // slot; the singular test reads what it holds now.
     entry.reload();
-    MoveSelector selector(board, ttMove, depth, *f, Pv ? -InfiniteScore : beta);
+    MoveSelector selector(board, ctx.history, ttMove, depth, *f, Pv ? -InfiniteScore : beta);
     f->bestMove = NoMove;
     const int futilityBase = f->eval + f->evalMargin;
     const bool singularNode = depth >= settings.singularMinDepth && ttMove != NoMove && f->excludedMove == NoMove &&
@@ -268,7 +269,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                 const int singularBeta = entryValue - depth;
                 f->excludedMove = move;
                 f->skipNullMove = 1;
-                const int value = search<false>(board, f, singularBeta - 1, singularBeta, depth / 2);
+                const int value = search<false>(ctx, f, singularBeta - 1, singularBeta, depth / 2);
                 f->skipNullMove = 0;
                 f->excludedMove = NoMove;
                 f->bestMove = NoMove;
@@ -286,7 +287,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                     continue;
                 const int predictedDepth = newDepth - lateMoveReduction(ReductionNonPv, depth, moveCount);
                 const int futilityValue = futilityBase + pruneMargin(predictedDepth, moveCount) +
-                                          quietGain[board.pieceOn(moveFrom(move))][moveTo(move)];
+                                          ctx.quietGain[board.pieceOn(moveFrom(move))][moveTo(move)];
                 if (futilityValue < beta) {
                     bestValue = std::max(bestValue, futilityValue);
                     continue;
@@ -307,7 +308,7 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
         int value = 0;
         if (Pv && moveCount == 1) {
-            value = -searchChild<true>(board, f + 1, -beta, -alpha, newDepth);
+            value = -searchChild<true>(ctx, f + 1, -beta, -alpha, newDepth);
         } else {
             // Late-move reduction, then the full depth unless the reduced search failed low.
             bool fullDepth = true;
@@ -316,15 +317,15 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                 const int reduction = lateMoveReduction(Pv ? ReductionPv : ReductionNonPv, depth, moveCount);
                 f->reduction = reduction;
                 if (reduction != 0) {
-                    value = -searchChild<false>(board, f + 1, -(alpha + 1), -alpha, newDepth - reduction);
+                    value = -searchChild<false>(ctx, f + 1, -(alpha + 1), -alpha, newDepth - reduction);
                     fullDepth = value > alpha;
                 }
                 f->reduction = 0;
             }
             if (fullDepth) {
-                value = -searchChild<false>(board, f + 1, -(alpha + 1), -alpha, newDepth);
+                value = -searchChild<false>(ctx, f + 1, -(alpha + 1), -alpha, newDepth);
                 if (Pv && value > alpha && value < beta)
-                    value = -searchChild<true>(board, f + 1, -beta, -alpha, newDepth);
+                    value = -searchChild<true>(ctx, f + 1, -beta, -alpha, newDepth);
             }
         }
 
@@ -344,23 +345,24 @@ int search(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
             return alphaIn;
         return inCheck ? f->ply - MateScore : DrawScore;
     }
-    if (searchSignals.stop)
+    if (stopRequested())
         return bestValue;
 
-    recordResult(board, f, key, bestValue, alphaIn, beta, depth, quietsSearched, quietCount);
+    recordResult(ctx, f, key, bestValue, alphaIn, beta, depth, quietsSearched, quietCount);
     return bestValue;
 }
 
 }  // namespace
 
-void recordResult(const Board& board, SearchFrame* f, uint64_t key, int bestValue, int alphaIn, int beta, int depth,
+void recordResult(SearchContext& ctx, SearchFrame* f, uint64_t key, int bestValue, int alphaIn, int beta, int depth,
                   const Move* quietsSearched, int quietCount) {
+    const Board& board = ctx.board;
     const Move storedMove = bestValue > alphaIn ? f->bestMove : NoMove;
     hashTable.store(key, valueToTable(bestValue, f->ply), boundOf(bestValue, alphaIn, beta), depth, storedMove, f->eval,
                     f->evalMargin);
     if (bestValue >= beta && storedMove != NoMove && !board.isCaptureOrPromotion(storedMove)) {
         updateKillers(f, storedMove);
-        updateHistory(board, storedMove, depth, quietsSearched, quietCount);
+        updateHistory(ctx.history, board, storedMove, depth, quietsSearched, quietCount);
     }
 }
 
@@ -398,12 +400,12 @@ int moveExtension(const Board& board, Move move, bool givesCheck, bool captureOr
     return std::min(extension, MaxExtension);
 }
 
-int searchNonPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth) {
-    return search<false>(board, frame, alpha, beta, depth);
+int searchNonPv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth) {
+    return search<false>(ctx, frame, alpha, beta, depth);
 }
 
-int searchPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth) {
-    return search<true>(board, frame, alpha, beta, depth);
+int searchPv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth) {
+    return search<true>(ctx, frame, alpha, beta, depth);
 }
 
 }  // namespace orvath

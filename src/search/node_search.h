@@ -4,19 +4,20 @@
 #pragma once
 
 #include "board/board.h"
+#include "search/search_context.h"
 #include "search/search_frame.h"
 
 namespace orvath {
 
 // Zero-window search; callers pass beta = alpha + 1. Depth in half-plies.
-int searchNonPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth);
+int searchNonPv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth);
 
 // Full-window search of a principal-variation node.
-int searchPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth);
+int searchPv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth);
 
 // The end of a searched node: its score and best move into the table and, for a quiet move
 // that cut off, the killers and the history (the quiet moves tried before it lose credit).
-void recordResult(const Board& board, SearchFrame* frame, uint64_t key, int bestValue, int alphaIn, int beta,
+void recordResult(SearchContext& ctx, SearchFrame* frame, uint64_t key, int bestValue, int alphaIn, int beta,
                   int depth, const Move* quietsSearched, int quietCount);
 
 // Keeps the two most recent cut-off moves of a ply, newest first.

@@ -62,7 +62,8 @@ bool isDangerousCheck(const Board& board, Move move, int futilityBase, int beta,
 }
 
 template <bool Pv>
-int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
+int quiesce(SearchContext& ctx, SearchFrame* f, int alpha, int beta, int depth) {
+    Board& board = ctx.board;
     const int alphaIn = alpha;
     f->ply = (f - 1)->ply + 1;
     f->currentMove = f->bestMove = NoMove;
@@ -122,7 +123,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
     const CheckInfo checkInfo(board);
     const int ourRights = board.state().castlingRights & castlingRightsOf(board.sideToMove);
-    MoveSelector selector(board, ttMove, depth, moveTo(static_cast<Move>((f - 1)->currentMove)));
+    MoveSelector selector(board, ctx.history, ttMove, depth, moveTo(static_cast<Move>((f - 1)->currentMove)));
     BoardState state;
 
     while (bestValue < beta) {
@@ -168,7 +169,7 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
         f->currentMove = move;
         board.makeMove(move, state, checkInfo, givesCheck);
-        const int value = -quiesce<Pv>(board, f + 1, -beta, -alpha, depth - OnePly);
+        const int value = -quiesce<Pv>(ctx, f + 1, -beta, -alpha, depth - OnePly);
         board.unmakeMove(move);
 
         if (value > bestValue) {
@@ -194,12 +195,12 @@ int quiesce(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
 }  // namespace
 
-int quiesceNonPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth) {
-    return quiesce<false>(board, frame, alpha, beta, depth);
+int quiesceNonPv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth) {
+    return quiesce<false>(ctx, frame, alpha, beta, depth);
 }
 
-int quiescePv(Board& board, SearchFrame* frame, int alpha, int beta, int depth) {
-    return quiesce<true>(board, frame, alpha, beta, depth);
+int quiescePv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth) {
+    return quiesce<true>(ctx, frame, alpha, beta, depth);
 }
 
 }  // namespace orvath

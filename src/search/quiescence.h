@@ -4,14 +4,15 @@
 #pragma once
 
 #include "board/board.h"
+#include "search/search_context.h"
 #include "search/search_frame.h"
 
 namespace orvath {
 
 // Zero-window quiescence (beta = alpha + 1), with stand-pat, delta, exchange and check pruning.
-int quiesceNonPv(Board& board, SearchFrame* frame, int alpha, int beta, int depth);
+int quiesceNonPv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth);
 
 // Full-window quiescence; prunes nothing and never cuts on a table entry.
-int quiescePv(Board& board, SearchFrame* frame, int alpha, int beta, int depth);
+int quiescePv(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth);
 
 }  // namespace orvath

@@ -8,13 +8,9 @@
 
 namespace orvath {
 
-int32_t quietGain[16][64];
+void clearQuietGain(QuietGainTable& gains) { std::memset(gains, 0, sizeof(gains)); }
 
-void clearQuietGain() {
-    std::memset(quietGain, 0, sizeof(quietGain));
-}
-
-void updateQuietGain(Move previousMove, int before, int after, const Board& board) {
+void updateQuietGain(QuietGainTable& gains, Move previousMove, int before, int after, const Board& board) {
     if (previousMove == NullMove || before == NoScore || after == NoScore)
         return;
     if (board.state().capturedPieceType != NoPieceType || moveKind(previousMove) != KindNormal)
@@ -24,7 +20,7 @@ void updateQuietGain(Move previousMove, int before, int after, const Board& boar
     // An empty destination (no move was recorded in the frame) has no row in the table.
     if (piece == EmptySquare)
         return;
-    int32_t& gain = quietGain[piece][to];
+    int32_t& gain = gains[piece][to];
     gain = std::max(gain - 1, -before - after);
 }
 

@@ -4,13 +4,9 @@
 #include "board/movegen.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
+#include "search/search_context.h"
 
 namespace orvath {
-
-std::vector<RootEntry> rootList;
-int32_t pvIndex = 0;
-int32_t multiPvCount = 1;
-int32_t bestMoveChanges = 0;
 
 RootEntry::RootEntry(Move move) {
     // Reserved once, so extending the variation during the search never allocates.
@@ -19,7 +15,8 @@ RootEntry::RootEntry(Move move) {
     pv.push_back(NoMove);
 }
 
-void buildRootList(const Board& board) {
+void buildRootList(SearchContext& context) {
+    const Board& board = context.board;
     MoveEntry moves[MaxMoves];
     MoveEntry* end = board.inCheck() ? generateEvasions(board, moves) : generateAllMoves(board, moves);
     const Bitboard pinned = board.pinnedOwnPieces();
@@ -29,10 +26,10 @@ void buildRootList(const Board& board) {
         else
             *m = *--end;
     }
-    rootList.clear();
+    context.rootList.clear();
     for (MoveEntry* m = moves; m < end; ++m)
-        rootList.emplace_back(static_cast<Move>(m->move));
-    bestMoveChanges = 0;
+        context.rootList.emplace_back(static_cast<Move>(m->move));
+    context.bestMoveChanges = 0;
 }
 
 void sortRootEntries(std::vector<RootEntry>::iterator begin, std::vector<RootEntry>::iterator end) {

@@ -23,14 +23,11 @@ struct RootEntry {
     Move move() const { return pv[0]; }
 };
 
-// Search-wide, refilled at every search.
-extern std::vector<RootEntry> rootList;
-extern int32_t pvIndex;          // the line being searched; earlier lines are fixed
-extern int32_t multiPvCount;     // lines to search and report
-extern int32_t bestMoveChanges;  // counted by the root search, reset at each iteration
+struct SearchContext;
 
-// Refills the root list with the legal moves in generation order and resets bestMoveChanges.
-void buildRootList(const Board& board);
+// Refills the thread's root list with the legal moves of its board in generation order and
+// resets its bestMoveChanges.
+void buildRootList(SearchContext& context);
 
 // Stable sort by score, highest first.
 void sortRootEntries(std::vector<RootEntry>::iterator begin, std::vector<RootEntry>::iterator end);

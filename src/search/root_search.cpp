@@ -23,29 +23,30 @@ namespace {
 constexpr int FirstIterationDepth = OnePly;
 constexpr int AllMovesFullWindow = MaxMoves;
 
-int childPv(Board& board, SearchFrame* child, int alpha, int beta, int depth) {
-    return depth >= OnePly ? searchPv(board, child, alpha, beta, depth) : quiescePv(board, child, alpha, beta, 0);
+int childPv(SearchContext& ctx, SearchFrame* child, int alpha, int beta, int depth) {
+    return depth >= OnePly ? searchPv(ctx, child, alpha, beta, depth) : quiescePv(ctx, child, alpha, beta, 0);
 }
 
-int childNonPv(Board& board, SearchFrame* child, int alpha, int beta, int depth) {
-    return depth >= OnePly ? searchNonPv(board, child, alpha, beta, depth)
-                           : quiesceNonPv(board, child, alpha, beta, 0);
+int childNonPv(SearchContext& ctx, SearchFrame* child, int alpha, int beta, int depth) {
+    return depth >= OnePly ? searchNonPv(ctx, child, alpha, beta, depth) : quiesceNonPv(ctx, child, alpha, beta, 0);
 }
 
-bool startsLineToSearch(Move move) {
-    for (size_t i = static_cast<size_t>(pvIndex); i < rootList.size(); ++i)
-        if (rootList[i].move() == move)
+bool startsLineToSearch(const SearchContext& ctx, Move move) {
+    for (size_t i = static_cast<size_t>(ctx.pvIndex); i < ctx.rootList.size(); ++i)
+        if (ctx.rootList[i].move() == move)
             return true;
     return false;
 }
 
-RootEntry& entryOf(Move move) {
-    return *std::find_if(rootList.begin(), rootList.end(), [move](const RootEntry& e) { return e.move() == move; });
+RootEntry& entryOf(SearchContext& ctx, Move move) {
+    return *std::find_if(ctx.rootList.begin(), ctx.rootList.end(),
+                         [move](const RootEntry& e) { return e.move() == move; });
 }
 
 }  // namespace
 
-int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
+int searchRoot(SearchContext& ctx, SearchFrame* f, int alpha, int beta, int depth) {
+    Board& board = ctx.board;
     const int alphaIn = alpha;
     enterNode(f);
     const bool inCheck = board.inCheck();
@@ -53,7 +54,7 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
     int moveCount = 0;
     Move quietsSearched[MaxMoves];
     int quietCount = 0;
-    countNodeForPoll(board, board.threadIndex);
+    countNodeForPoll(ctx);
 
     // The table only lends its evaluation here; the first move is the line's previous best.
     const uint64_t key = board.positionHash();
@@ -69,9 +70,9 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         f->evalMargin = margin;
         hashTable.store(key, NoScore, BoundNone, NoDepth, NoMove, f->eval, f->evalMargin);
     }
-    updateQuietGain(static_cast<Move>((f - 1)->currentMove), (f - 1)->eval, f->eval, board);
+    updateQuietGain(ctx.quietGain, static_cast<Move>((f - 1)->currentMove), (f - 1)->eval, f->eval, board);
 
-    MoveSelector selector(board, rootList[pvIndex].move(), depth, *f, -InfiniteScore);
+    MoveSelector selector(board, ctx.history, ctx.rootList[ctx.pvIndex].move(), depth, *f, -InfiniteScore);
     f->bestMove = NoMove;
     const CheckInfo checkInfo(board);
     BoardState state;
@@ -80,14 +81,14 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
         const Move move = selector.nextMove();
         if (move == NoMove)
             break;
-        if (!startsLineToSearch(move) || !board.isLegal(move, checkInfo.pinned))
+        if (!startsLineToSearch(ctx, move) || !board.isLegal(move, checkInfo.pinned))
             continue;
 
         ++moveCount;
         const uint64_t nodesBefore = board.nodeCount;
-        searchSignals.firstRootMove = moveCount == 1;
-        if (board.threadIndex == 0 && platform::millisecondsSince(searchStartTime) > CurrentMoveReportDelay)
-            writeCurrentMoveLine(move, pvIndex + moveCount);
+        ctx.firstRootMove = moveCount == 1;
+        if (ctx.threadIndex() == 0 && platform::millisecondsSince(searchStartTime) > CurrentMoveReportDelay)
+            writeCurrentMoveLine(move, ctx.pvIndex + moveCount);
 
         // At the first iteration every move gets its own exact score; later only the first.
         const bool pvMove = moveCount <= (depth <= FirstIterationDepth ? AllMovesFullWindow : 1);
@@ -104,7 +105,7 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
         int value = 0;
         if (pvMove) {
-            value = -childPv(board, f + 1, -beta, -alpha, newDepth);
+            value = -childPv(ctx, f + 1, -beta, -alpha, newDepth);
         } else {
             bool fullDepth = true;
             if (depth >= LateReductionDepth && !captureOrPromotion && !dangerous && moveKind(move) != KindCastling &&
@@ -112,29 +113,29 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
                 const int reduction = lateMoveReduction(ReductionPv, depth, moveCount);
                 f->reduction = reduction;
                 if (reduction != 0) {
-                    value = -childNonPv(board, f + 1, -(alpha + 1), -alpha, newDepth - reduction);
+                    value = -childNonPv(ctx, f + 1, -(alpha + 1), -alpha, newDepth - reduction);
                     fullDepth = value > alpha;
                 }
                 f->reduction = 0;
             }
             if (fullDepth) {
-                value = -childNonPv(board, f + 1, -(alpha + 1), -alpha, newDepth);
+                value = -childNonPv(ctx, f + 1, -(alpha + 1), -alpha, newDepth);
                 // Unlike inside the tree, every move that beats alpha gets its exact score.
                 if (value > alpha)
-                    value = -childPv(board, f + 1, -beta, -alpha, newDepth);
+                    value = -childPv(ctx, f + 1, -beta, -alpha, newDepth);
             }
         }
 
         board.unmakeMove(move);
 
-        if (!searchSignals.stop) {
-            RootEntry& rootEntry = entryOf(move);
+        if (!stopRequested()) {
+            RootEntry& rootEntry = entryOf(ctx, move);
             rootEntry.nodes += static_cast<int64_t>(board.nodeCount - nodesBefore);
             if (pvMove || value > alpha) {
                 rootEntry.score = value;
                 extractPvFromHash(rootEntry, board);
-                if (!pvMove && multiPvCount == 1)
-                    ++bestMoveChanges;
+                if (!pvMove && ctx.multiPvCount == 1)
+                    ++ctx.bestMoveChanges;
             } else {
                 rootEntry.score = -InfiniteScore;
             }
@@ -150,10 +151,10 @@ int searchRoot(Board& board, SearchFrame* f, int alpha, int beta, int depth) {
 
     if (moveCount == 0)
         return inCheck ? f->ply - MateScore : DrawScore;
-    if (searchSignals.stop)
+    if (stopRequested())
         return bestValue;
 
-    recordResult(board, f, key, bestValue, alphaIn, beta, depth, quietsSearched, quietCount);
+    recordResult(ctx, f, key, bestValue, alphaIn, beta, depth, quietsSearched, quietCount);
     return bestValue;
 }
 

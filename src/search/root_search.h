@@ -4,12 +4,13 @@
 #pragma once
 
 #include "board/board.h"
+#include "search/search_context.h"
 #include "search/search_frame.h"
 
 namespace orvath {
 
 constexpr int CurrentMoveReportDelay = 2000;  // ms before the move being searched is reported
 
-int searchRoot(Board& board, SearchFrame* frame, int alpha, int beta, int depth);
+int searchRoot(SearchContext& ctx, SearchFrame* frame, int alpha, int beta, int depth);
 
 }  // namespace orvath

@@ -10,7 +10,6 @@ constexpr int32_t InitialPollInterval = 30000;
 SearchLimits searchLimits;
 SearchSignals searchSignals;
 int32_t pollInterval = InitialPollInterval;
-int32_t pollCounter = 0;
 PollFunction pollFunction = nullptr;
 
 }  // namespace orvath

@@ -3,11 +3,12 @@
 // search control above them. Set up anew at every search start.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
-namespace orvath {
+#include "search/search_context.h"
 
-class Board;
+namespace orvath {
 
 // Limits of one search; 0 means the limit was not given.
 struct SearchLimits {
@@ -19,34 +20,42 @@ struct SearchLimits {
     int32_t infinite = 0;
 };
 
-// One byte each, written and read by the main thread only during a search.
+// The signals of one search, shared by every search thread. Only the main thread sets them;
+// every thread reads `stop`, so it is an atomic flag.
 struct SearchSignals {
-    bool stop = false;
-    bool quit = false;
-    bool failedLow = false;
-    bool firstRootMove = false;
+    std::atomic<bool> stop{false};  // every search routine returns as soon as it sees it
+    bool quit = false;              // the program ends after this search (main thread only)
+
+    void reset() {
+        stop.store(false, std::memory_order_relaxed);
+        quit = false;
+    }
 };
 
+// Shared by all search threads; written before the helpers start and read-only meanwhile.
 extern SearchLimits searchLimits;  // the search-wide copy that the searches and the poll read
 extern SearchSignals searchSignals;
 
-// The main thread's searches count their nodes here and call the poll every pollInterval nodes.
+// Whether the search must unwind; read at every node, so without ordering: the flag is seen
+// a few nodes later at worst.
+inline bool stopRequested() { return searchSignals.stop.load(std::memory_order_relaxed); }
+
+// The main thread's searches call the poll every pollInterval nodes.
 extern int32_t pollInterval;
-extern int32_t pollCounter;
 
 // The poll lives in the search control; the searches reach it through this hook, so the
 // searches can run without it (in tests, the hook is empty and nothing polls).
-using PollFunction = void (*)(Board& board);
+using PollFunction = void (*)(SearchContext& context);
 extern PollFunction pollFunction;
 
 // Counts one node of the main thread's search and polls when the interval is exceeded.
-inline void countNodeForPoll(Board& board, int threadIndex) {
-    if (threadIndex != 0)
+inline void countNodeForPoll(SearchContext& context) {
+    if (context.threadIndex() != 0)
         return;
-    if (++pollCounter > pollInterval) {
-        pollCounter = 0;
+    if (++context.pollCounter > pollInterval) {
+        context.pollCounter = 0;
         if (pollFunction != nullptr)
-            pollFunction(board);
+            pollFunction(context);
     }
 }
 

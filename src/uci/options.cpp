@@ -15,6 +15,9 @@ constexpr int32_t MaxHashMegabytes = 2048;
 constexpr int32_t DefaultMultiPv = 1;
 constexpr int32_t MinMultiPv = 1;
 constexpr int32_t MaxMultiPv = 500;
+constexpr int32_t DefaultThreads = 1;
+constexpr int32_t MinThreads = 1;
+constexpr int32_t MaxThreads = 32;  // the thread pool's slots
 
 namespace {
 
@@ -26,6 +29,7 @@ OptionRegistry buildRegistry() {
                     EngineOption(DefaultHashMegabytes, MinHashMegabytes, MaxHashMegabytes, options.size()));
     options.emplace(ClearHashOptionName, EngineOption("button", options.size()));
     options.emplace(MultiPvOptionName, EngineOption(DefaultMultiPv, MinMultiPv, MaxMultiPv, options.size()));
+    options.emplace(ThreadsOptionName, EngineOption(DefaultThreads, MinThreads, MaxThreads, options.size()));
     return options;
 }
 

@@ -14,6 +14,7 @@ namespace orvath {
 constexpr const char* HashOptionName = "Hash";
 constexpr const char* ClearHashOptionName = "Clear Hash";
 constexpr const char* MultiPvOptionName = "MultiPV";
+constexpr const char* ThreadsOptionName = "Threads";
 
 struct EngineOption {
     std::string defaultValue;
@@ -52,7 +53,7 @@ const OptionRegistry& optionRegistry();
 // The option of that name (compared without case), or nullptr when there is none.
 EngineOption* findOption(std::string_view name);
 
-// One of the three options of this engine, by its name constant; used by the search start.
+// One of the options of this engine, by its name constant; used by the search start.
 EngineOption& engineOption(std::string_view name);
 
 // Sets every option back to its default value, as at start-up (for tests).

@@ -2,6 +2,8 @@
 // The "info" and "bestmove" lines and the writer that every reply goes through.
 #include "uci/output.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -36,12 +38,14 @@ std::string scoreText(int32_t v, int32_t alpha, int32_t beta) {
 std::string nodesText(int64_t nodes) { return nodesText(nodes, platform::millisecondsSince(searchStartTime)); }
 
 // The product goes through unsigned arithmetic: a node count that large cannot happen, but
-// it must not be undefined behaviour either. The rate is then narrowed to 32 bits as written.
+// it must not be undefined behaviour either. The rate is a 32-bit figure; one beyond it (many
+// threads, a count from a long-lived board) shows as the largest one instead of wrapping to a
+// negative speed.
 std::string nodesText(int64_t nodes, int32_t elapsed) {
     int32_t nodesPerSecond = 0;
     if (elapsed > 0)
-        nodesPerSecond =
-            static_cast<int32_t>(static_cast<int64_t>(static_cast<uint64_t>(nodes) * 1000u) / elapsed);
+        nodesPerSecond = static_cast<int32_t>(
+            std::min<uint64_t>(static_cast<uint64_t>(nodes) * 1000u / static_cast<uint64_t>(elapsed), INT32_MAX));
     return " nodes " + std::to_string(nodes) + " nps " + std::to_string(nodesPerSecond);
 }
 

@@ -252,9 +252,10 @@ testUciReply() {
     send uci
     local expected=("id name Orvath 0.3b $flavour" "id author Kelvane"
         "option name Hash type spin default 32 min 4 max 2048" "option name Clear Hash type button"
-        "option name MultiPV type spin default 1 min 1 max 500" "uciok")
+        "option name MultiPV type spin default 1 min 1 max 500"
+        "option name Threads type spin default 1 min 1 max 32" "uciok")
     local got=() i
-    for i in 0 1 2 3 4 5; do readLine "$ReplySeconds" && got+=("$line"); done
+    for i in 0 1 2 3 4 5 6; do readLine "$ReplySeconds" && got+=("$line"); done
     send isready
     readLine "$ReplySeconds"; local ready=$line
     send "#threads"
@@ -272,8 +273,11 @@ testUciReply() {
     finish
 }
 
+# With an argument, the search runs on that many threads.
 testDepthSix() {
+    local threads=${1:-1}
     start
+    [ "$threads" = 1 ] || send "setoption name Threads value $threads"
     send "position startpos moves e2e4"
     send "go depth 6"
     local sent ms deepest=""
@@ -291,9 +295,9 @@ testDepthSix() {
     send quit
     waitForExit "$ExitSeconds"
     if [[ $BlackRepliesToE4 == *" $found "* ]] && [ "$deepest" = 6 ] && [ $ready = 0 ] && [ "$exit_code" = 0 ]; then
-        pass "$name go depth 6 after 1. e4: bestmove $found in $ms ms, last info at depth $deepest"
+        pass "$name go depth 6 after 1. e4 on $threads thread(s): bestmove $found in $ms ms, last info at depth $deepest"
     else
-        fail "$name go depth 6: bestmove '$found', last depth '$deepest', exit code $exit_code"
+        fail "$name go depth 6 on $threads thread(s): bestmove '$found', last depth '$deepest', exit code $exit_code"
         showTranscript
     fi
     finish
@@ -505,6 +509,7 @@ for program in "${programs[@]}"; do
     fi
     testUciReply
     testDepthSix
+    testDepthSix 2
     testStop
     testQuitDuringSearch
     testEndOfInputDuringSearch
