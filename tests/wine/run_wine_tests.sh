@@ -263,9 +263,9 @@ testUciReply() {
     send quit
     waitForExit "$ExitSeconds"
     restOfOutput
-    if [ "${got[*]}" = "${expected[*]}" ] && [ ${#got[@]} -eq 6 ] && [ "$ready" = readyok ] &&
+    if [ "${got[*]}" = "${expected[*]}" ] && [ ${#got[@]} -eq ${#expected[@]} ] && [ "$ready" = readyok ] &&
         [ "$threads" = "#threads 32" ] && [ "$exit_code" = 0 ] && [ -z "$rest" ]; then
-        pass "$name uci: the six lines exactly, readyok, 32 threads, quit exits 0 in $exit_ms ms"
+        pass "$name uci: the ${#expected[@]} lines exactly, readyok, 32 threads, quit exits 0 in $exit_ms ms"
     else
         fail "$name uci: reply, readyok, '$threads', exit code $exit_code, after quit '$rest'"
         showTranscript
