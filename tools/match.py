@@ -59,6 +59,8 @@ class EngineStats:
         self.crashes = 0
         self.hangs = 0
         self.badPv = 0
+        self.ponderHits = 0
+        self.ponderMisses = 0
         self.strayLines = 0
         self.minClock = None
         self.badExit = 0
@@ -91,6 +93,8 @@ class Match:
     def startEngine(self, index):
         engine = UciProcess(self.paths[index], self.names[index])
         options = [("Hash", self.args.hash)] if self.args.hash else []
+        if (self.args.ponder1, self.args.ponder2)[index]:
+            options.append(("Ponder", "true"))
         for setting in (self.args.option1, self.args.option2)[index] or []:
             name, _, value = setting.partition("=")
             options.append((name, value))
@@ -138,6 +142,8 @@ class Match:
         for i in (0, 1):
             engines[i].send("ucinewgame")
             engines[i].isReady(HandshakeSeconds)
+        # The move each engine ponders on while the other thinks, by engine index.
+        ponderMoves = [None, None]
 
         while True:
             outcome = pos.outcome()
@@ -162,8 +168,20 @@ class Match:
                 self.report("WARN %s: unexpected lines before go: %r" % (engine.name, stray[:3]))
             seen = []
             try:
-                engine.send(positionCmd)
-                sent = engine.send(goCmd)
+                ponderMove, ponderMoves[index] = ponderMoves[index], None
+                if ponderMove is not None and played and played[-1] == ponderMove:
+                    # The expected reply came: the search goes on, on the engine's own clock now.
+                    with self.lock:
+                        stats.ponderHits += 1
+                    sent = engine.send("ponderhit")
+                else:
+                    if ponderMove is not None:
+                        with self.lock:
+                            stats.ponderMisses += 1
+                        engine.send("stop")
+                        engine.waitFor("bestmove", GraceSeconds)
+                    engine.send(positionCmd)
+                    sent = engine.send(goCmd)
                 arrived, line = engine.waitFor("bestmove", clocks[colour] + GraceSeconds, seen)
             except Crashed as exc:
                 with self.lock:
@@ -193,12 +211,13 @@ class Match:
                 reason, loser = "time forfeit", colour
                 break
             words = line.split()
-            move = pos.parseMove(words[1]) if len(words) == 2 else None
+            wellFormed = len(words) == 2 or (len(words) == 4 and words[2] == "ponder")
+            move = pos.parseMove(words[1]) if wellFormed else None
             if move is None:
                 with self.lock:
                     stats.illegal += 1
                 problem = "ERROR %s: %s '%s'" % (
-                    engine.name, "malformed" if len(words) != 2 else "illegal move", line)
+                    engine.name, "malformed" if not wellFormed else "illegal move", line)
                 reason, loser = "illegal move", colour
                 break
             if self.args.check_pv:
@@ -216,7 +235,16 @@ class Match:
             times.append((elapsed, clocks[colour]))
             pos.makeMove(move)
             played.append(words[1])
+            if len(words) == 4 and (self.args.ponder1, self.args.ponder2)[index]:
+                self.startPondering(engine, pos, played, words[3], clocks, ponderMoves, index)
 
+        for i in (0, 1):
+            if ponderMoves[i] is not None and engines[i] is not None and not engines[i].closed:
+                try:
+                    engines[i].send("stop")
+                    engines[i].waitFor("bestmove", GraceSeconds)
+                except (Crashed, TimedOut):
+                    engines[i].kill()
         if loser is not None:
             result = "0-1" if loser == 0 else "1-0"
             self.report("%s\n  game %d, reproduce with: %s\n  %s\n  fen before the move: %s"
@@ -228,6 +256,21 @@ class Match:
                 engines[i].kill()
                 engines[i] = None
         return engines
+
+    def startPondering(self, engine, pos, played, ponderText, clocks, ponderMoves, index):
+        """Sends the position after the expected reply and "go ponder" with the clocks as they
+        stand, as tournament managers do; an illegal ponder move is counted as an error."""
+        after = Position(pos.fen())
+        reply = after.parseMove(ponderText)
+        if reply is None:
+            with self.lock:
+                self.stats[index].illegal += 1
+            self.report("ERROR %s: illegal ponder move %s after %s" % (engine.name, ponderText, pos.fen()))
+            return
+        engine.send("position startpos moves " + " ".join(played + [ponderText]))
+        engine.send("go ponder wtime %d btime %d winc %d binc %d" % (
+            max(0, int(clocks[0] * 1000)), max(0, int(clocks[1] * 1000)), int(self.inc * 1000), int(self.inc * 1000)))
+        ponderMoves[index] = ponderText
 
     def record(self, number, whiteIndex, result, reason, played, openingPlies, clocks, times):
         white, black = self.names[whiteIndex], self.names[1 - whiteIndex]
@@ -315,6 +358,9 @@ class Match:
                   % (s.name, s.moves, 1000.0 * s.thinkSeconds / max(1, s.moves), s.illegal,
                      s.forfeits, s.crashes, s.hangs, s.badPv, s.strayLines, s.badExit,
                      "%.3f s" % s.minClock if s.minClock is not None else "-"))
+            if s.ponderHits + s.ponderMisses:
+                print("%s: ponder hits %d of %d (%.1f%%)" % (s.name, s.ponderHits, s.ponderHits + s.ponderMisses,
+                                                            100.0 * s.ponderHits / (s.ponderHits + s.ponderMisses)))
             bad += s.illegal + s.forfeits + s.crashes + s.hangs + s.badPv + s.badExit
         if failures:
             print("Games that could not be set up: %d" % failures)
@@ -435,6 +481,9 @@ def main():
     parser.add_argument("--hash", type=int, default=0, help="Hash option in MB (0: default)")
     parser.add_argument("--option1", action="append", metavar="NAME=VALUE",
                         help="a UCI option for the first engine only, e.g. Threads=2 (repeatable)")
+    parser.add_argument("--ponder1", action="store_true",
+                        help="the first engine ponders (its Ponder option is set, and it thinks on the opponent's time)")
+    parser.add_argument("--ponder2", action="store_true", help="the second engine ponders")
     parser.add_argument("--option2", action="append", metavar="NAME=VALUE",
                         help="a UCI option for the second engine only (repeatable)")
     parser.add_argument("--pgn", help="write the games to this file, with think time/clock comments")

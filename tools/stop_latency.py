@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Measures how quickly a UCI engine answers "stop" during "go infinite".
 
-    python3 tools/stop_latency.py --engine bin/orvath64 --tries 100
+    python3 tools/stop_latency.py --engine bin/orvath64 --tries 100 [--threads 32]
 
 For each try: set one of a few positions, wait for "readyok", send "go infinite", wait a
 random 50..300 ms, send "stop", and time the gap until the "bestmove" line arrives. Each
@@ -64,6 +64,7 @@ def main():
     parser.add_argument("--min-wait", type=int, default=50, help="milliseconds")
     parser.add_argument("--max-wait", type=int, default=300, help="milliseconds")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--threads", type=int, default=0, help="the Threads option (0: the default)")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
     rng = random.Random(args.seed)
@@ -72,7 +73,7 @@ def main():
         assert positionOf(positionArgs).fen().split()[:4] == fen.split()[:4], positionArgs
 
     engine = UciProcess(args.engine)
-    engine.handshake()
+    engine.handshake(options=[("Threads", args.threads)] if args.threads else ())
     latencies, faults = [], []
     try:
         for attempt in range(args.tries):

@@ -253,9 +253,10 @@ testUciReply() {
     local expected=("id name Orvath 0.3b $flavour" "id author Kelvane"
         "option name Hash type spin default 32 min 4 max 2048" "option name Clear Hash type button"
         "option name MultiPV type spin default 1 min 1 max 500"
-        "option name Threads type spin default 1 min 1 max 32" "uciok")
+        "option name Threads type spin default 1 min 1 max 32" "option name Ponder type check default false"
+        "uciok")
     local got=() i
-    for i in 0 1 2 3 4 5 6; do readLine "$ReplySeconds" && got+=("$line"); done
+    for i in 0 1 2 3 4 5 6 7; do readLine "$ReplySeconds" && got+=("$line"); done
     send isready
     readLine "$ReplySeconds"; local ready=$line
     send "#threads"
@@ -263,9 +264,9 @@ testUciReply() {
     send quit
     waitForExit "$ExitSeconds"
     restOfOutput
-    if [ "${got[*]}" = "${expected[*]}" ] && [ ${#got[@]} -eq 6 ] && [ "$ready" = readyok ] &&
+    if [ "${got[*]}" = "${expected[*]}" ] && [ ${#got[@]} -eq ${#expected[@]} ] && [ "$ready" = readyok ] &&
         [ "$threads" = "#threads 32" ] && [ "$exit_code" = 0 ] && [ -z "$rest" ]; then
-        pass "$name uci: the six lines exactly, readyok, 32 threads, quit exits 0 in $exit_ms ms"
+        pass "$name uci: the ${#expected[@]} lines exactly, readyok, 32 threads, quit exits 0 in $exit_ms ms"
     else
         fail "$name uci: reply, readyok, '$threads', exit code $exit_code, after quit '$rest'"
         showTranscript
