@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole command loop fed an arbitrary byte stream. Lines are cut by the engine's own input
 // buffer and run through executeCommand on one game board, as the real loop does; only "go"
-// is bounded, so that one input stays fast: its depth is capped, "infinite" (which would wait
-// for a "stop" that never comes) is dropped, and the line and thread counts are kept small. The hash table
+// is bounded, so that one input stays fast: its depth is capped, "infinite" and "ponder" (which
+// would wait for a "stop" or "ponderhit" that never comes) are dropped, and the line and thread counts are kept small. The hash table
 // is sized as soon as "setoption" or "uci" is handled, so its memory is bounded at the
 // allocator: a larger size is refused, and the engine goes on with the table it has.
 #include <algorithm>
@@ -57,6 +57,7 @@ bool runBoundedSearch(Board& board, std::istream& words) {
     if (limits.depth == 0 || limits.depth > MaxSearchDepth)
         limits.depth = MaxSearchDepth;
     limits.infinite = 0;
+    limits.ponder = 0;
     const OptionCeiling lines(MultiPvOptionName, MaxPvLines);
     const OptionCeiling threads(ThreadsOptionName, MaxSearchThreads);
 

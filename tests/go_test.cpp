@@ -16,6 +16,7 @@
 #include "search/root_list.h"
 #include "search/search_tables.h"
 #include "test_support.h"
+#include "uci/move_text.h"
 #include "uci/options.h"
 
 namespace orvath {
@@ -56,13 +57,25 @@ TEST(GoLimits, NothingGivenMeansNoLimit) {
     expectNoLimits(parse(StartFen, "btime 500 binc 5"));
 }
 
-TEST(GoLimits, OtherWordsAreSkippedOneTokenAtATime) {
-    EXPECT_EQ(parse(StartFen, "ponder wtime 300").time, 300);
-    const SearchLimits nodes = parse(StartFen, "nodes 5000 depth 4");
+TEST(GoLimits, PonderNodesMateAndSearchMovesBesideTheOthers) {
+    const SearchLimits ponder = parse(StartFen, "ponder wtime 300");
+    EXPECT_EQ(ponder.time, 300);
+    EXPECT_EQ(ponder.ponder, 1);
+    const SearchLimits nodes = parse(StartFen, "nodes 5000000000 depth 4");
     EXPECT_EQ(nodes.depth, 4);
     EXPECT_EQ(nodes.time, 0);
-    EXPECT_EQ(parse(StartFen, "searchmoves e2e4 d2d4 movetime 250").moveTime, 250);
-    EXPECT_EQ(parse(StartFen, "mate 3 depth 2").depth, 2);
+    EXPECT_EQ(nodes.nodes, 5000000000);
+    // Moves are read up to the next keyword; unreadable, illegal and repeated ones are skipped.
+    const SearchLimits moves = parse(StartFen, "searchmoves e2e4 e7e5 xyz e2e4 d2d4 movetime 250");
+    EXPECT_EQ(moves.moveTime, 250);
+    ASSERT_EQ(moves.searchMoveCount, 2);
+    EXPECT_EQ(moveToText(moves.searchMoves[0]), "e2e4");
+    EXPECT_EQ(moveToText(moves.searchMoves[1]), "d2d4");
+    const SearchLimits mate = parse(StartFen, "mate 3 depth 2");
+    EXPECT_EQ(mate.depth, 2);
+    EXPECT_EQ(mate.mate, 3);
+    // A malformed value ends the line, as for every other word.
+    EXPECT_EQ(parse(StartFen, "nodes x depth 4").depth, 0);
     // Keywords are compared exactly.
     expectNoLimits(parse(StartFen, "Depth 5 WTIME 100 depth5 movetime_ 3"));
 }
@@ -185,22 +198,37 @@ TEST_F(SearchStartTest, ClearHashEmptiesTheTableBeforeTheSearch) {
     EXPECT_EQ(hashTable.probe(key), nullptr);
 }
 
-// The table is made ready while "setoption" is handled, so that no search pays for it: sized
-// at once, and emptied at once when the button is pressed.
-TEST_F(SearchStartTest, SetOptionPreparesTheTableBeforeAnyGo) {
+// The table is made ready at "isready", which interfaces send after their options and before
+// a clock starts, with the values the options hold then: sized, and emptied when the button
+// is still pressed. Options set and set back in between leave it as it was.
+TEST_F(SearchStartTest, IsReadyPreparesTheTableWithTheOptionsItFinds) {
     Board board;
     board.setFromFen(StartFen);
-    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 64"));
+    const auto run = [&](const char* line) {
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(executeCommand(board, line));
+        return testing::internal::GetCapturedStdout();
+    };
+    run("isready");
+    run("setoption name Hash value 64");
+    EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(32));
+    EXPECT_EQ(run("isready"), "readyok\n");
     EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(64));
+
     const uint64_t key = 0x123456789abcdef0ull;
     hashTable.store(key, 77, BoundExact, 40, NoMove, 0, 0);
-    ASSERT_TRUE(executeCommand(board, "setoption name Clear Hash"));
+    run("setoption name Clear Hash");
+    run("setoption name Clear Hash value false");
+    run("setoption name Hash value 32");
+    run("setoption name Hash value 64");
+    run("isready");
+    EXPECT_NE(hashTable.probe(key), nullptr);
+    run("setoption name Clear Hash");
+    run("isready");
     EXPECT_EQ(hashTable.probe(key), nullptr);
     EXPECT_EQ(engineOption(ClearHashOptionName).currentValue, "false");
-    hashTable.store(key, 77, BoundExact, 40, NoMove, 0, 0);
-    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 64"));
-    EXPECT_NE(hashTable.probe(key), nullptr);  // same size: the contents stay
-    ASSERT_TRUE(executeCommand(board, "setoption name Hash value 32"));
+    run("setoption name Hash value 32");
+    run("isready");
 }
 
 void* refuseLargeBlocks(size_t bytes) { return bytes > (size_t{32} << 20) ? nullptr : allocateBucketMemory(bytes); }
@@ -210,17 +238,35 @@ TEST_F(SearchStartTest, RefusedHashSizeIsReportedOnceOnStandardError) {
     Board board;
     board.setFromFen(StartFen);
     ASSERT_TRUE(executeCommand(board, "setoption name Hash value 32"));
+    testing::internal::CaptureStdout();
+    executeCommand(board, "isready");
+    testing::internal::GetCapturedStdout();
     hashTable.useAllocator(refuseLargeBlocks);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     executeCommand(board, "setoption name Hash value 1024");
+    executeCommand(board, "isready");
     executeCommand(board, "setoption name Clear Hash");
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    hashTable.useAllocator(allocateBucketMemory);
+    executeCommand(board, "isready");
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\nreadyok\n");
     EXPECT_EQ(errors, "Orvath: no memory for a hash table of 1024 MB; keeping the table of 32 MB\n");
     EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(32));
+
+    // A table without memory of its own takes the largest size it can have, and says so.
+    hashTable.resize(0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    executeCommand(board, "setoption name Hash value 1000");
+    executeCommand(board, "isready");
+    errors = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(errors, "Orvath: no memory for a hash table of 1000 MB; using a table of 32 MB\n");
+    hashTable.useAllocator(allocateBucketMemory);
     ASSERT_TRUE(executeCommand(board, "setoption name Hash value 32"));
+    testing::internal::CaptureStdout();
+    executeCommand(board, "isready");
+    testing::internal::GetCapturedStdout();
 }
 
 }  // namespace

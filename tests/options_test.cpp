@@ -25,7 +25,7 @@ protected:
 
 TEST_F(OptionsTest, RegistryHoldsTheOptionsInCreationOrder) {
     const OptionRegistry& options = optionRegistry();
-    ASSERT_EQ(options.size(), 4u);
+    ASSERT_EQ(options.size(), 5u);
 
     const EngineOption& hash = engineOption("Hash");
     EXPECT_EQ(hash.type, "spin");
@@ -57,6 +57,11 @@ TEST_F(OptionsTest, RegistryHoldsTheOptionsInCreationOrder) {
     EXPECT_EQ(threads.max, 32);
     EXPECT_EQ(threads.creationIndex, 3u);
 
+    const EngineOption& ponder = engineOption("Ponder");
+    EXPECT_EQ(ponder.type, "check");
+    EXPECT_EQ(ponder.defaultValue, "false");
+    EXPECT_EQ(ponder.creationIndex, 4u);
+
     // Names are stored as created.
     EXPECT_EQ(options.begin()->first, "Clear Hash");
 }
@@ -66,7 +71,8 @@ TEST_F(OptionsTest, ListTextFollowsCreationOrderAndShowsDefaults) {
         "\noption name Hash type spin default 32 min 4 max 2048"
         "\noption name Clear Hash type button"
         "\noption name MultiPV type spin default 1 min 1 max 500"
-        "\noption name Threads type spin default 1 min 1 max 32";
+        "\noption name Threads type spin default 1 min 1 max 32"
+        "\noption name Ponder type check default false";
     EXPECT_EQ(optionListText(), expected);
     setoption("name Hash value 64");
     setoption("name MultiPV value 3");
@@ -99,7 +105,7 @@ TEST_F(OptionsTest, LookupIgnoresCaseButNotBlanks) {
     EXPECT_EQ(findOption("Hash "), nullptr);
     EXPECT_EQ(findOption("Multi PV"), nullptr);
     EXPECT_EQ(findOption("threads"), &engineOption("Threads"));
-    EXPECT_EQ(findOption("Ponder"), nullptr);
+    EXPECT_EQ(findOption("ponder"), &engineOption("Ponder"));
     EXPECT_EQ(findOption(""), nullptr);
 }
 
@@ -173,8 +179,8 @@ TEST_F(OptionsTest, IgnoredCommandsChangeNothing) {
     setoption("name value 64");
     setoption("name Hash");              // "true" is not a spin value
     setoption("name Hash Value 64");     // "Value" is part of the name
-    setoption("name Threads value 4");
-    setoption("name Ponder value true");
+    setoption("name Contempt value 4");
+    setoption("name UCI_Chess960 value true");
     setoption("name Multi PV value 4");
     setoption("name Hash  value");
     setoption("Hash value 64");          // "Hash" stands where "name" goes: the name is empty

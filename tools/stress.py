@@ -457,7 +457,8 @@ class Stress:
         self.finish(engine, "cycles")
 
     def goLine(self, pvLines):
-        """Mostly "go depth 1..6" (shallower with many variations), sometimes a short clock."""
+        """Mostly "go depth 1..6" (shallower with many variations), sometimes a short clock, a
+        node or mate limit, chosen root moves or a ponder search."""
         if self.rng.random() < 0.8:
             return "go depth %d" % self.rng.randrange(1, 7 if pvLines <= 5 else 4)
         clock = self.rng.choice((1, 10, 50, 200, 999, 1000, 2000, 0, -100))
@@ -466,7 +467,10 @@ class Stress:
             "go movetime %d" % self.rng.randrange(1, 60),
             "go wtime %d btime %d winc %d binc %d" % (clock, clock, increment, increment),
             "go wtime %d btime %d movestogo %d" % (clock, clock, self.rng.choice((1, 2, 40, -1, 0))),
-            "go depth 2 movetime 30 nodes 100 ponder searchmoves e2e4",
+            "go depth 2 movetime 30 nodes 100 searchmoves e2e4 d2d4",
+            "go nodes %d mate %d" % (self.rng.choice((1, 500, 5000)), self.rng.randrange(1, 4)),
+            # A ponder search is released by "ponderhit" and then runs on the clock it was given.
+            "go ponder wtime %d btime %d\nponderhit" % (clock, clock),
         ))
 
     def phaseStop(self, source):

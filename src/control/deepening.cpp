@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "control/search_poll.h"
 #include "control/thread_pool.h"
 #include "control/time_budget.h"
 #include "platform/platform.h"
@@ -91,6 +92,14 @@ void applyTimeRules(const SearchContext& ctx, int depth, Move bestMove, Move eas
         searchSignals.stop = true;
 }
 
+// The limits checked after each finished iteration: the node count, and a mate proven within
+// the moves asked for (a mate in n moves scores MateScore - (2n - 1) or more).
+bool limitReached(SearchContext& ctx) {
+    if (searchLimits.nodes > 0 && nodesSearched(ctx) >= searchLimits.nodes)
+        return true;
+    return searchLimits.mate > 0 && ctx.rootList[0].score >= MateScore - (2 * searchLimits.mate - 1);
+}
+
 // A thread's own set-up before its first iteration: fresh ordering tables and root list.
 SearchFrame* prepareThreadSearch(SearchContext& ctx) {
     SearchFrame* root = ctx.stack.prepareRoot();
@@ -170,9 +179,21 @@ Move iterativeDeepening(SearchContext& ctx) {
         else if (easyMove != bestMove)
             easyMove = NoMove;
 
-        if (stopRequested())
+        if (stopRequested()) {
+            // A node limit ends a search inside an iteration; the client still learns how
+            // many nodes it took, from lines like those of the last finished iteration.
+            if (searchLimits.nodes > 0 && ctx.completedDepth > 0) {
+                ctx.pvIndex = std::min<int>(ctx.multiPvCount, static_cast<int>(ctx.rootList.size())) - 1;
+                reportLines(ctx, ctx.completedDepth, -InfiniteScore, InfiniteScore);
+            }
             break;
-        if (searchLimits.moveTime || searchLimits.depth || searchLimits.infinite)
+        }
+        ctx.completedDepth = depth;
+        if (limitReached(ctx)) {
+            searchSignals.stop = true;
+            break;
+        }
+        if (!budgetApplies(searchLimits))
             continue;
         applyTimeRules(ctx, depth, bestMove, easyMove, changes);
         if (stopRequested())

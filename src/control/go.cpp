@@ -12,6 +12,7 @@
 #include "control/time_budget.h"
 #include "platform/platform.h"
 #include "search/search_context.h"
+#include "uci/move_text.h"
 #include "uci/options.h"
 #include "uci/output.h"
 
@@ -21,7 +22,8 @@ namespace {
 
 // A whole word read as a signed decimal integer with at most one sign; false when it is not
 // one or does not fit.
-bool readInteger(std::istream& words, int32_t& value) {
+template <typename Integer>
+bool readInteger(std::istream& words, Integer& value) {
     std::string word;
     if (!(words >> word))
         return false;
@@ -33,12 +35,38 @@ bool readInteger(std::istream& words, int32_t& value) {
         if (first != last && *first == '-')
             return false;
     }
-    int32_t parsed = 0;
+    Integer parsed = 0;
     const auto [end, error] = std::from_chars(first, last, parsed);
     if (error != std::errc() || end == first)
         return false;
     value = parsed;
     return true;
+}
+
+// The words of "go" that stand for themselves or take a value; "searchmoves" reads moves up to
+// the next of them.
+bool isGoKeyword(const std::string& word) {
+    for (const char* keyword : {"infinite", "wtime", "btime", "winc", "binc", "movestogo", "depth", "movetime",
+                                "ponder", "nodes", "mate", "searchmoves"})
+        if (word == keyword)
+            return true;
+    return false;
+}
+
+// The legal moves among the words after "searchmoves", each once; the first word that is a
+// keyword again is left in `word` for the caller, which reports whether there is one.
+bool readSearchMoves(const Board& board, std::istream& words, SearchLimits& limits, std::string& word) {
+    while (words >> word) {
+        if (isGoKeyword(word))
+            return true;
+        const Move move = textToMove(board, word);
+        if (move == NoMove || std::find(limits.searchMoves, limits.searchMoves + limits.searchMoveCount, move) !=
+                                  limits.searchMoves + limits.searchMoveCount)
+            continue;
+        if (limits.searchMoveCount < MaxMoves)
+            limits.searchMoves[limits.searchMoveCount++] = move;
+    }
+    return false;
 }
 
 }  // namespace
@@ -47,10 +75,19 @@ SearchLimits parseGoLimits(const Board& board, std::istream& words) {
     SearchLimits limits;
     int32_t whiteTime = 0, blackTime = 0, whiteIncrement = 0, blackIncrement = 0;
     std::string word;
-    while (words >> word) {
+    bool haveWord = static_cast<bool>(words >> word);
+    while (haveWord) {
         int32_t* field = nullptr;
+        if (word == "searchmoves") {
+            // A repeated "searchmoves" starts the list afresh, as a repeated keyword takes its last value.
+            limits.searchMoveCount = 0;
+            haveWord = readSearchMoves(board, words, limits, word);
+            continue;
+        }
         if (word == "infinite")
             limits.infinite = 1;
+        else if (word == "ponder")
+            limits.ponder = 1;
         else if (word == "wtime")
             field = &whiteTime;
         else if (word == "btime")
@@ -65,9 +102,14 @@ SearchLimits parseGoLimits(const Board& board, std::istream& words) {
             field = &limits.depth;
         else if (word == "movetime")
             field = &limits.moveTime;
-        // Every other word (ponder, nodes, mate, searchmoves and their values) is skipped.
+        else if (word == "mate")
+            field = &limits.mate;
+        else if (word == "nodes" && !readInteger(words, limits.nodes))
+            break;
+        // Every other word is skipped.
         if (field != nullptr && !readInteger(words, *field))
             break;
+        haveWord = static_cast<bool>(words >> word);
     }
     limits.time = board.sideToMove == White ? whiteTime : blackTime;
     limits.increment = board.sideToMove == White ? whiteIncrement : blackIncrement;
@@ -81,6 +123,7 @@ void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll
     searchStartTime = platform::nowMs();
     searchLimits = limits;
     initTimeBudget(searchLimits, gamePly);
+    timeBudget.measuredFrom = searchStartTime;
     pollInterval = pollIntervalFor(searchLimits);
     pollFunction = poll;
 }
@@ -111,11 +154,26 @@ bool startSearch(Board& board, const SearchLimits& limits) {
     bool stopped = false;
     const Move bestMove = runSearch(board, threads, multiPv, stopped);
 
-    // The helpers are asleep again before the answer is written.
-    if (!stopped && searchLimits.infinite)
+    // The helpers are asleep again before the answer is written. A search that ended by itself
+    // while the protocol forbids an answer (infinite, or still pondering) waits for its release.
+    if (!stopped && (searchLimits.infinite || searchLimits.ponder))
         waitForStop();
-    writeBestMoveLine(bestMove);
+    const bool offersPonderMove = engineOption(PonderOptionName).currentValue == "true";
+    writeBestMoveLine(bestMove, offersPonderMove ? ponderMoveOf(mainSearchContext(), board, bestMove) : NoMove);
     return !searchSignals.quit;
+}
+
+Move ponderMoveOf(const SearchContext& main, const Board& board, Move bestMove) {
+    if (bestMove == NoMove || main.rootList.empty() || main.rootList[0].move() != bestMove)
+        return NoMove;
+    const Move reply = main.rootList[0].pv[1];
+    if (reply == NoMove)
+        return NoMove;
+    Board after;
+    after.copyFrom(board);
+    BoardState state;
+    after.makeMove(bestMove, state);
+    return after.isPseudoLegal(reply) && after.isLegal(reply, after.pinnedOwnPieces()) ? reply : NoMove;
 }
 
 }  // namespace orvath

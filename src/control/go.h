@@ -16,6 +16,10 @@ bool handleGo(Board& board, std::istream& words);
 // Parses the words after "go" into limits for the side to move of `board`.
 SearchLimits parseGoLimits(const Board& board, std::istream& words);
 
+// The reply expected to the best move, for " ponder": the second move of the main thread's best
+// line when it is legal after the best move, else NoMove.
+Move ponderMoveOf(const SearchContext& main, const Board& board, Move bestMove);
+
 // Runs one whole search and writes "bestmove". Same result as handleGo.
 bool startSearch(Board& board, const SearchLimits& limits);
 

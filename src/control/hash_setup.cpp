@@ -26,10 +26,14 @@ void prepareHashTable() {
     // The table does not try a refused size again, so a refusal is new only where the
     // refused size changed: each one is reported once.
     const uint64_t refusedBefore = hashTable.refusedBucketCount();
+    const uint64_t bytesBefore = hashTable.sizeInBytes();
     if (!hashTable.resize(megabytes) && hashTable.refusedBucketCount() != refusedBefore) {
         // Standard error only: the interface reads standard output, where nothing changes.
-        const std::string report = "Orvath: no memory for a hash table of " + std::to_string(megabytes) +
-                                   " MB; keeping the table of " + sizeText(hashTable.sizeInBytes()) + "\n";
+        // A table that had no memory of its own may have taken a smaller size instead.
+        const bool madeSmaller = hashTable.sizeInBytes() != bytesBefore;
+        const std::string report = "Orvath: no memory for a hash table of " + std::to_string(megabytes) + " MB; " +
+                                   (madeSmaller ? "using a table of " : "keeping the table of ") +
+                                   sizeText(hashTable.sizeInBytes()) + "\n";
         std::fputs(report.c_str(), stderr);
     }
     EngineOption& clearHash = engineOption(ClearHashOptionName);

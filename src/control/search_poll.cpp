@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The search poll: what the main thread's searches do every few thousand nodes. It reads a
-// waiting command ("stop", "quit"; any other line is consumed) and applies the time limits.
-// Also the wait for "stop" that follows an infinite search.
+// waiting command ("stop", "quit", "ponderhit", "isready"; any other line is consumed) and
+// applies the time and node limits. Also the wait for "stop" that follows an infinite search.
 #include "control/search_poll.h"
 
 #include <string>
 
+#include "control/thread_pool.h"
 #include "control/time_budget.h"
 #include "platform/platform.h"
 #include "uci/output.h"
@@ -19,10 +20,15 @@ constexpr int32_t MediumTimeLimit = 5000;
 constexpr int32_t ShortTimeInterval = 1000;
 constexpr int32_t MediumTimeInterval = 5000;
 constexpr int32_t LongTimeInterval = 30000;
+// A node limit is checked at every poll, so polls come often enough that the search overshoots
+// it by a few hundred nodes only.
+constexpr int32_t NodeLimitInterval = 100;
 
 }  // namespace
 
 int32_t pollIntervalFor(const SearchLimits& limits) {
+    if (limits.nodes > 0)
+        return NodeLimitInterval;
     if (limits.time == 0)
         return LongTimeInterval;
     if (limits.time < ShortTimeLimit)
@@ -33,7 +39,7 @@ int32_t pollIntervalFor(const SearchLimits& limits) {
 }
 
 void pollSearch(SearchContext& ctx) {
-    const int64_t elapsed = platform::millisecondsSince(searchStartTime);
+    int64_t elapsed = platform::millisecondsSince(timeBudget.measuredFrom);
 
     if (platform::inputWaiting()) {
         std::string line;
@@ -42,19 +48,35 @@ void pollSearch(SearchContext& ctx) {
             searchSignals.stop = searchSignals.quit = true;
             return;
         }
-        if (line == "stop")
+        if (line == "stop") {
             searchSignals.stop = true;
-        // "ponderhit" changes nothing; every other line is consumed without effect.
+        } else if (line == "isready") {
+            writeLine("readyok");  // the search goes on undisturbed
+        } else if (line == "ponderhit" && searchLimits.ponder) {
+            // The opponent played the move pondered on: from now on a timed search, whose
+            // budget counts from this moment.
+            searchLimits.ponder = 0;
+            timeBudget.measuredFrom = platform::nowMs();
+            elapsed = 0;
+        }
+        // Any other line (and "ponderhit" when not pondering) is consumed without effect.
     }
 
-    if (!searchLimits.moveTime && !searchLimits.depth && !searchLimits.infinite) {
+    if (budgetApplies(searchLimits)) {
         if (elapsed > timeBudget.maximumTime ||
             (ctx.firstRootMove && !ctx.failedLow &&
              elapsed > int64_t{timeBudget.optimumTime} + timeBudget.extraTime))
             searchSignals.stop = true;
     }
-    if (searchLimits.moveTime && elapsed >= searchLimits.moveTime)
+    if (searchLimits.moveTime && !searchLimits.ponder && elapsed >= searchLimits.moveTime)
         searchSignals.stop = true;
+    // The first iteration always completes, however small the limit.
+    if (searchLimits.nodes > 0 && ctx.completedDepth >= 1 && nodesSearched(ctx) >= searchLimits.nodes)
+        searchSignals.stop = true;
+}
+
+int64_t nodesSearched(SearchContext& main) {
+    return static_cast<int64_t>(nodesOfAllThreads(main) - main.startNodeCount);
 }
 
 void waitForStop() {
@@ -66,6 +88,8 @@ void waitForStop() {
         }
         if (line == "ponderhit" || line == "stop")
             return;
+        if (line == "isready")
+            writeLine("readyok");
         if (line == "quit") {
             searchSignals.quit = true;
             return;

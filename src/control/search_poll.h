@@ -16,7 +16,11 @@ int32_t pollIntervalFor(const SearchLimits& limits);
 // context: reads a waiting command and applies the time limits by setting the stop flag.
 void pollSearch(SearchContext& ctx);
 
-// Blocks until "stop", "ponderhit" or "quit" arrives, or input ends (which counts as "quit").
+// Blocks until "stop", "ponderhit" or "quit" arrives, or input ends (which counts as "quit");
+// answers "isready" meanwhile.
 void waitForStop();
+
+// The nodes all threads have searched in this search, beyond the position's own count.
+int64_t nodesSearched(SearchContext& main);
 
 }  // namespace orvath

@@ -93,7 +93,7 @@ SearchContext& prepareSearchContexts(const Board& board, int multiPvCount) {
         context->board.threadIndex = i;
         context->startNodeCount = board.nodeCount;
         context->multiPvCount = multiPvCount;
-        context->pollCounter = 0;
+        context->pollCounter = context->completedDepth = 0;
         context->failedLow = context->firstRootMove = false;
     }
     return mainSearchContext();

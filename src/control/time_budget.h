@@ -12,9 +12,20 @@ struct TimeBudget {
     int32_t optimumTime = 0;  // ms; a search on its first root move stops beyond this (+ extraTime)
     int32_t maximumTime = 0;  // ms; never searched beyond
     int32_t extraTime = 0;    // ms; granted by the deepening when the best move is unstable
+    // The clock reading the times above count from: the search start, or the "ponderhit" that
+    // turned a ponder search into a timed one (the time pondered is not spent from the budget).
+    int32_t measuredFrom = 0;
 };
 
 extern TimeBudget timeBudget;
+
+// Whether the budget may stop a search under `limits`: not with a fixed time, a depth limit or
+// an infinite search, not while pondering, and not for a node or mate search given no clock.
+inline bool budgetApplies(const SearchLimits& limits) {
+    if (limits.moveTime || limits.depth || limits.infinite || limits.ponder)
+        return false;
+    return limits.time != 0 || (limits.nodes <= 0 && limits.mate <= 0);
+}
 
 enum class TimeShareVariant { Optimum, Maximum };
 

@@ -38,14 +38,16 @@ bool runCommand(Board& board, const std::string& command, std::istream& words) {
         return handleGo(board, words);  // false when "quit" or the end of input came during the search
     if (command == "ucinewgame")
         board.setFromFen(StartFen);
-    else if (command == "isready")
-        writeLine("readyok");
-    else if (command == "position")
-        setPosition(board, words);
-    else if (command == "setoption") {
-        setOption(words);
+    else if (command == "isready") {
+        // Interfaces send their options, then "isready", then start the clock: the table is
+        // made or emptied here, with the values the options hold now, so no search pays for it.
         prepareHashTable();
-    } else if (command == "uci") {
+        writeLine("readyok");
+    } else if (command == "position")
+        setPosition(board, words);
+    else if (command == "setoption")
+        setOption(words);
+    else if (command == "uci") {
         writeLine(uciReply());
         // The interface waits for the reply, not for the table: the default table is made
         // after it, while the interface reads it, and is ready before the first search.

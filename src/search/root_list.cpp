@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "search/root_list.h"
 
+#include <algorithm>
+
 #include "board/movegen.h"
 #include "search/evaluate.h"
 #include "search/hash_table.h"
 #include "search/search_context.h"
+#include "search/search_signals.h"
 
 namespace orvath {
 
@@ -26,9 +29,15 @@ void buildRootList(SearchContext& context) {
         else
             *m = *--end;
     }
+    // "go searchmoves": only the listed moves, unless none of them is legal here.
+    const Move* listed = searchLimits.searchMoves;
+    const Move* listedEnd = listed + searchLimits.searchMoveCount;
+    const auto isListed = [&](const MoveEntry& m) { return std::find(listed, listedEnd, m.move) != listedEnd; };
+    const bool restricted = std::any_of(moves, end, isListed);
     context.rootList.clear();
     for (MoveEntry* m = moves; m < end; ++m)
-        context.rootList.emplace_back(static_cast<Move>(m->move));
+        if (!restricted || isListed(*m))
+            context.rootList.emplace_back(static_cast<Move>(m->move));
     context.bestMoveChanges = 0;
 }
 

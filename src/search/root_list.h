@@ -25,8 +25,8 @@ struct RootEntry {
 
 struct SearchContext;
 
-// Refills the thread's root list with the legal moves of its board in generation order and
-// resets its bestMoveChanges.
+// Refills the thread's root list with the legal moves of its board in generation order (only
+// those of "go searchmoves", when any of them is legal) and resets its bestMoveChanges.
 void buildRootList(SearchContext& context);
 
 // Stable sort by score, highest first.

@@ -32,6 +32,7 @@ struct SearchContext {
     bool failedLow = false;      // some root search of this search has failed low
     bool firstRootMove = false;  // the root search in progress is on its first move
     int32_t pollCounter = 0;     // nodes since the last poll (the main thread's only)
+    int32_t completedDepth = 0;  // the last iteration the main thread finished
 
     int32_t threadIndex() const { return board.threadIndex; }
 };

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "board/movegen.h"
 #include "search/search_context.h"
 
 namespace orvath {
@@ -18,6 +19,13 @@ struct SearchLimits {
     int32_t moveTime = 0;
     int32_t depth = 0;  // iteration limit in plies
     int32_t infinite = 0;
+    // The words beyond these are for clients that use them; without them a search is exactly
+    // what the limits above make it.
+    int32_t ponder = 0;  // "go ponder": no time stop until "ponderhit" turns it into a timed search
+    int64_t nodes = 0;   // stop once the threads have searched this many nodes in this search
+    int32_t mate = 0;    // stop once a mate in at most this many moves is proven
+    int32_t searchMoveCount = 0;  // the root searches only these moves, when there are any
+    Move searchMoves[MaxMoves] = {};
 };
 
 // The signals of one search, shared by every search thread. Only the main thread sets them;

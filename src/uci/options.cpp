@@ -30,6 +30,8 @@ OptionRegistry buildRegistry() {
     options.emplace(ClearHashOptionName, EngineOption("button", options.size()));
     options.emplace(MultiPvOptionName, EngineOption(DefaultMultiPv, MinMultiPv, MaxMultiPv, options.size()));
     options.emplace(ThreadsOptionName, EngineOption(DefaultThreads, MinThreads, MaxThreads, options.size()));
+    // Whether the best-move line names the reply to ponder on; "go ponder" works either way.
+    options.emplace(PonderOptionName, EngineOption("check", options.size()));
     return options;
 }
 

@@ -15,6 +15,7 @@ constexpr const char* HashOptionName = "Hash";
 constexpr const char* ClearHashOptionName = "Clear Hash";
 constexpr const char* MultiPvOptionName = "MultiPV";
 constexpr const char* ThreadsOptionName = "Threads";
+constexpr const char* PonderOptionName = "Ponder";
 
 struct EngineOption {
     std::string defaultValue;

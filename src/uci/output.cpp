@@ -70,7 +70,12 @@ std::string currentMoveLineText(Move move, int32_t number) {
     return "info currmove " + moveToText(move) + " currmovenumber " + std::to_string(number);
 }
 
-std::string bestMoveLineText(Move move) { return "bestmove " + moveToText(move); }
+std::string bestMoveLineText(Move move, Move ponderMove) {
+    std::string text = "bestmove " + moveToText(move);
+    if (ponderMove != NoMove)
+        text += " ponder " + moveToText(ponderMove);
+    return text;
+}
 
 void writeLine(const std::string& text) {
     const std::string line = text + '\n';
@@ -82,6 +87,6 @@ void writePvLine(const PvLine& line) { writeLine(pvLineText(line)); }
 
 void writeCurrentMoveLine(Move move, int32_t number) { writeLine(currentMoveLineText(move, number)); }
 
-void writeBestMoveLine(Move move) { writeLine(bestMoveLineText(move)); }
+void writeBestMoveLine(Move move, Move ponderMove) { writeLine(bestMoveLineText(move, ponderMove)); }
 
 }  // namespace orvath

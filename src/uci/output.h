@@ -42,13 +42,14 @@ struct PvLine {
 // Whole lines, without their line feed.
 std::string pvLineText(const PvLine& line);
 std::string currentMoveLineText(Move move, int32_t number);
-std::string bestMoveLineText(Move move);
+// "bestmove <move>", and " ponder <move>" after it unless the ponder move is NoMove.
+std::string bestMoveLineText(Move move, Move ponderMove = NoMove);
 
 // Writes the text and a line feed in one call to standard output, then flushes.
 void writeLine(const std::string& text);
 
 void writePvLine(const PvLine& line);
 void writeCurrentMoveLine(Move move, int32_t number);
-void writeBestMoveLine(Move move);
+void writeBestMoveLine(Move move, Move ponderMove = NoMove);
 
 }  // namespace orvath

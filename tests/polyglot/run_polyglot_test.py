@@ -9,7 +9,8 @@ and spoken to as xboard speaks to it.
 The dialogue: "xboard" and "protover 2" (the feature reply must end with done=1 and name the
 engine and its options), a game under a clock ("level", "time"/"otim", "usermove"s answered
 by "move"), "ping" during and after a search, "force" and two "undo"s, "setboard" with a FEN
-under "st", and "quit". Every engine move is checked against the project's own rules
+under "st", a game with pondering on ("hard", which polyglot passes to the engine's Ponder
+option; it then has the engine ponder with "go ponder" on our time), and "quit". Every engine move is checked against the project's own rules
 (tools/chess_rules.py). After "quit" polyglot must end with exit code 0, and its log must show
 that it saw the engine process exit with 0.
 
@@ -201,6 +202,27 @@ def setboardGame(dialogue, rng):
     dialogue.expect(dialogue.ping())
 
 
+def ponderGame(dialogue, rng, log):
+    """A game under a clock with pondering on: the engine thinks on our time, and polyglot
+    ends each ponder search with "ponderhit" or "stop" when our move comes."""
+    dialogue.send("new")
+    dialogue.send("hard")
+    dialogue.send("level 0 1 0")
+    position = Position()
+    for _ in range(ClockMoves):
+        dialogue.send("time 1000")
+        dialogue.send("otim 1000")
+        ourMove(dialogue, position, rng)
+        line, _ = dialogue.expect("move")
+        checkedMove(line, position, "ponder game")
+        time.sleep(0.2)  # our thinking time, which the engine ponders on
+    dialogue.send("easy")
+    dialogue.expect(dialogue.ping())
+    with open(log, errors="replace") as f:
+        if "go ponder" not in f.read():
+            raise Fault("polyglot never had the engine ponder")
+
+
 def quitAndCheckExit(dialogue, log):
     dialogue.send("quit")
     code = dialogue.process.proc.wait(timeout=QuitSeconds)
@@ -239,6 +261,8 @@ def main():
             forceAndUndo(dialogue, position, ours, rng)
             step = "setboard"
             setboardGame(dialogue, rng)
+            step = "ponder game"
+            ponderGame(dialogue, rng, log)
             step = "quit"
             quitAndCheckExit(dialogue, log)
         except (Fault, EngineError, OSError, subprocess.TimeoutExpired) as exc:

@@ -253,9 +253,10 @@ testUciReply() {
     local expected=("id name Orvath 0.3b $flavour" "id author Kelvane"
         "option name Hash type spin default 32 min 4 max 2048" "option name Clear Hash type button"
         "option name MultiPV type spin default 1 min 1 max 500"
-        "option name Threads type spin default 1 min 1 max 32" "uciok")
+        "option name Threads type spin default 1 min 1 max 32" "option name Ponder type check default false"
+        "uciok")
     local got=() i
-    for i in 0 1 2 3 4 5 6; do readLine "$ReplySeconds" && got+=("$line"); done
+    for i in 0 1 2 3 4 5 6 7; do readLine "$ReplySeconds" && got+=("$line"); done
     send isready
     readLine "$ReplySeconds"; local ready=$line
     send "#threads"
