@@ -58,7 +58,12 @@ void checkGoLimits(const Board& board, const std::string& line) {
     check(budget.optimumTime <= budget.maximumTime, "optimum time beyond the maximum");
     check(limits.time <= 0 || budget.maximumTime <= limits.time, "maximum time beyond the clock");
     const int32_t interval = pollIntervalFor(limits);
-    check(interval == 1000 || interval == 5000 || interval == 30000, "poll interval");
+    check(interval == (limits.nodes > 0 ? 100 : interval) &&
+              (interval == 100 || interval == 1000 || interval == 5000 || interval == 30000),
+          "poll interval");
+    check(limits.searchMoveCount >= 0 && limits.searchMoveCount <= MaxMoves, "search move count");
+    for (int i = 0; i < limits.searchMoveCount; ++i)
+        check(board.isInLegalList(limits.searchMoves[i]), "a search move that is not legal");
 }
 
 void checkSetOption(const std::string& line) {

@@ -83,7 +83,9 @@ TEST_F(GoWords, PonderHitStartsTheClockThenAndStopAnswersAtOnce) {
     ASSERT_TRUE(engine.sendLine("ponderhit"));
     const std::vector<std::string> lines = searchLines();
     const auto taken = duration_cast<milliseconds>(steady_clock::now() - hit);
-    EXPECT_LT(taken, 1500ms) << "the budget of 10 s at the first move is well under a second";
+    // The budget of 10 s at the first move is well under a second; the bound leaves room for
+    // sanitizer builds on a busy machine.
+    EXPECT_LT(taken, 5000ms);
     const std::string& best = lines.back();
     EXPECT_EQ(best.find(" ponder "), 13u) << best;
 
@@ -94,7 +96,7 @@ TEST_F(GoWords, PonderHitStartsTheClockThenAndStopAnswersAtOnce) {
     const auto stop = steady_clock::now();
     ASSERT_TRUE(engine.sendLine("stop"));
     const std::vector<std::string> stopped = searchLines();
-    EXPECT_LT(steady_clock::now() - stop, 1000ms);
+    EXPECT_LT(steady_clock::now() - stop, 2000ms);
     EXPECT_EQ(stopped.back().size(), 13u) << stopped.back();
 }
 
