@@ -249,6 +249,18 @@ TEST_F(PipedInput, WaitingOnlyOnceAByteIsThere) {
     EXPECT_FALSE(platform::inputWaiting());
 }
 
+// What the helpers ask: bytes in the pipe itself, not lines already in the engine's buffer.
+TEST_F(PipedInput, ArrivingSeesThePipeOnly) {
+    EXPECT_FALSE(platform::inputArriving());
+    send("isready\nstop\n");
+    EXPECT_TRUE(platform::inputArriving());
+    std::string line;
+    ASSERT_TRUE(platform::readLine(line));
+    EXPECT_FALSE(platform::inputArriving());  // "stop" now sits in the engine's buffer
+    closeWriteEnd();
+    EXPECT_TRUE(platform::inputArriving());
+}
+
 TEST_F(PipedInput, ClosedInputCountsAsWaitingAndThenEnds) {
     closeWriteEnd();
     EXPECT_TRUE(platform::inputWaiting());
@@ -310,6 +322,8 @@ TEST(FileInput, AFileIsAlwaysReady) {
     putOnStandardInput(dup(fileno(file)));
 
     EXPECT_TRUE(platform::inputWaiting());
+    // Always readable, so not a sign of a command arriving for the helpers to step aside for.
+    EXPECT_FALSE(platform::inputArriving());
     std::string line;
     EXPECT_TRUE(platform::readLine(line));
     EXPECT_EQ(line, "uci");

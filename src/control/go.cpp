@@ -126,6 +126,8 @@ void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll
     timeBudget.measuredFrom = searchStartTime;
     pollInterval = pollIntervalFor(searchLimits);
     pollFunction = poll;
+    helperPollFunction = poll != nullptr ? helperPoll : nullptr;
+    setHardDeadline();
 }
 
 Move runSearch(const Board& board, int threads, int multiPv, bool& stopped) {

@@ -4,7 +4,11 @@
 // applies the time and node limits. Also the wait for "stop" that follows an infinite search.
 #include "control/search_poll.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "control/thread_pool.h"
 #include "control/time_budget.h"
@@ -20,6 +24,7 @@ constexpr int32_t MediumTimeLimit = 5000;
 constexpr int32_t ShortTimeInterval = 1000;
 constexpr int32_t MediumTimeInterval = 5000;
 constexpr int32_t LongTimeInterval = 30000;
+constexpr auto HelperPause = std::chrono::milliseconds(1);
 // A node limit is checked at every poll, so polls come often enough that the search overshoots
 // it by a few hundred nodes only.
 constexpr int32_t NodeLimitInterval = 100;
@@ -57,6 +62,7 @@ void pollSearch(SearchContext& ctx) {
             // budget counts from this moment.
             searchLimits.ponder = 0;
             timeBudget.measuredFrom = platform::nowMs();
+            setHardDeadline();
             elapsed = 0;
         }
         // Any other line (and "ponderhit" when not pondering) is consumed without effect.
@@ -77,6 +83,43 @@ void pollSearch(SearchContext& ctx) {
 
 int64_t nodesSearched(SearchContext& main) {
     return static_cast<int64_t>(nodesOfAllThreads(main) - main.startNodeCount);
+}
+
+namespace {
+
+// The clock reading after which the search must stop whatever happens (its maximum time or
+// fixed move time), for the helpers; none while pondering or without a time limit.
+std::atomic<bool> hardDeadlineSet{false};
+std::atomic<int32_t> hardDeadline{0};
+
+}  // namespace
+
+void setHardDeadline() {
+    // A ponder search has no time limit until "ponderhit".
+    int32_t limit = -1;
+    if (searchLimits.moveTime && !searchLimits.ponder)
+        limit = searchLimits.moveTime;
+    else if (budgetApplies(searchLimits))
+        limit = timeBudget.maximumTime;
+    hardDeadline.store(static_cast<int32_t>(static_cast<uint32_t>(timeBudget.measuredFrom) +
+                                            static_cast<uint32_t>(std::max(limit, 0))),
+                       std::memory_order_relaxed);
+    hardDeadlineSet.store(limit >= 0, std::memory_order_relaxed);
+}
+
+// With more search threads than processors the main thread runs only in turns, and a command
+// or the end of its time would wait for its next turn. A helper that sees input arriving, or the
+// time run out, steps aside until the main thread's poll has read the input or stopped the
+// search, so that the main thread has a processor at once.
+void helperPoll(SearchContext&) {
+    const auto mainThreadAwaited = [] {
+        if (platform::inputArriving())
+            return true;
+        return hardDeadlineSet.load(std::memory_order_relaxed) &&
+               platform::millisecondsSince(hardDeadline.load(std::memory_order_relaxed)) >= 0;
+    };
+    while (!stopRequested() && mainThreadAwaited())
+        std::this_thread::sleep_for(HelperPause);
 }
 
 void waitForStop() {

@@ -16,6 +16,14 @@ int32_t pollIntervalFor(const SearchLimits& limits);
 // context: reads a waiting command and applies the time limits by setting the stop flag.
 void pollSearch(SearchContext& ctx);
 
+// Publishes, for the helpers, the moment the search must stop at the latest: from the limits
+// and the budget of the search starting (or of the ponder search just turned into a timed one).
+void setHardDeadline();
+
+// Called by the helpers' searches at the same interval: keeps them out of the main thread's way
+// while a command waits to be read.
+void helperPoll(SearchContext& ctx);
+
 // Blocks until "stop", "ponderhit" or "quit" arrives, or input ends (which counts as "quit");
 // answers "isready" meanwhile.
 void waitForStop();

@@ -24,6 +24,11 @@ bool readLine(std::string& line);
 // engine's own input buffer count. True when the query fails.
 bool inputWaiting();
 
+// Whether bytes wait in the standard input pipe or file itself, not yet read into the engine's
+// buffer. Unlike inputWaiting it touches no state of the reader, so any thread may ask while
+// the main thread reads. False where the question cannot be asked that way (a Windows console).
+bool inputArriving();
+
 // Wall clock in milliseconds: seconds x 1000 + milliseconds, wrapped to 32 bits.
 int32_t nowMs();
 

@@ -11,5 +11,6 @@ SearchLimits searchLimits;
 SearchSignals searchSignals;
 int32_t pollInterval = InitialPollInterval;
 PollFunction pollFunction = nullptr;
+PollFunction helperPollFunction = nullptr;
 
 }  // namespace orvath

@@ -52,18 +52,19 @@ inline bool stopRequested() { return searchSignals.stop.load(std::memory_order_r
 extern int32_t pollInterval;
 
 // The poll lives in the search control; the searches reach it through this hook, so the
-// searches can run without it (in tests, the hook is empty and nothing polls).
+// searches can run without it (in tests, the hook is empty and nothing polls). The helpers
+// have a hook of their own, called at the same interval of their own nodes.
 using PollFunction = void (*)(SearchContext& context);
 extern PollFunction pollFunction;
+extern PollFunction helperPollFunction;
 
-// Counts one node of the main thread's search and polls when the interval is exceeded.
+// Counts one node of the calling thread's search and polls when the interval is exceeded.
 inline void countNodeForPoll(SearchContext& context) {
-    if (context.threadIndex() != 0)
-        return;
     if (++context.pollCounter > pollInterval) {
         context.pollCounter = 0;
-        if (pollFunction != nullptr)
-            pollFunction(context);
+        const PollFunction poll = context.threadIndex() == 0 ? pollFunction : helperPollFunction;
+        if (poll != nullptr)
+            poll(context);
     }
 }
 

@@ -3,6 +3,7 @@
 // a non-blocking test for waiting input that works for pipes, terminals and files alike.
 #include <errno.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -43,6 +44,16 @@ bool readLine(std::string& line) { return standardInput.readLine(line, readStand
 
 // A hang-up, an error or an invalid descriptor count as input, so that the following read
 // sees the end of input and the search can stop.
+bool inputArriving() {
+    // A file is always readable: its lines are not commands arriving, and the main thread reads
+    // them at its own pace.
+    struct stat status {};
+    if (::fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode))
+        return false;
+    pollfd request{STDIN_FILENO, POLLIN, 0};
+    return ::poll(&request, 1, 0) > 0 && (request.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
 bool inputWaiting() {
     if (standardInput.hasUnread()) return true;
     pollfd request{STDIN_FILENO, POLLIN, 0};

@@ -58,6 +58,10 @@ void makeStandardStreamsUnbuffered() {
 
 bool readLine(std::string& line) { return standardInput.readLine(line, readStandardInput); }
 
+// The handle is taken by the main thread's first poll; asking before then, or at a console,
+// would touch state that thread owns.
+bool inputArriving() { return false; }
+
 bool inputWaiting() {
     if (!input.known) takeInputHandle();
     if (standardInput.hasUnread()) return true;
