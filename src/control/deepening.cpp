@@ -49,6 +49,7 @@ int aspirationWidth(const int* values, int depth) {
 void reportLines(SearchContext& ctx, int depth, int alpha, int beta) {
     const int lines = std::min<int>(ctx.multiPvCount, static_cast<int>(ctx.rootList.size()));
     const int64_t nodes = static_cast<int64_t>(nodesOfAllThreads(ctx));
+    ctx.reportedNodes = nodes;
     for (int i = 0; i < lines; ++i) {
         const bool updated = i <= ctx.pvIndex;
         if (depth == 1 && !updated)
@@ -98,6 +99,16 @@ bool limitReached(SearchContext& ctx) {
     if (searchLimits.nodes > 0 && nodesSearched(ctx) >= searchLimits.nodes)
         return true;
     return searchLimits.mate > 0 && ctx.rootList[0].score >= MateScore - (2 * searchLimits.mate - 1);
+}
+
+// When a node limit ends the search, the client learns how many nodes it took: the lines of the
+// last finished iteration once more, unless they already showed the final count.
+void reportFinalNodes(SearchContext& ctx) {
+    if (searchLimits.nodes <= 0 || ctx.completedDepth == 0 ||
+        static_cast<int64_t>(nodesOfAllThreads(ctx)) == ctx.reportedNodes)
+        return;
+    ctx.pvIndex = std::min<int>(ctx.multiPvCount, static_cast<int>(ctx.rootList.size())) - 1;
+    reportLines(ctx, ctx.completedDepth, -InfiniteScore, InfiniteScore);
 }
 
 // A thread's own set-up before its first iteration: fresh ordering tables and root list.
@@ -160,7 +171,11 @@ Move iterativeDeepening(SearchContext& ctx) {
     SearchFrame* root = prepareThreadSearch(ctx);
     if (ctx.rootList.empty())
         return NoMove;
-    startHelpers();
+    // Under a node limit the helpers wait for the first iteration, which always completes: their
+    // nodes meanwhile would count against the limit before the main thread may check it.
+    const bool helpersAfterFirstIteration = searchLimits.nodes > 0;
+    if (!helpersAfterFirstIteration)
+        startHelpers();
 
     int values[MaxIterations + 1] = {};
     int changes[MaxIterations + 1] = {};
@@ -180,19 +195,17 @@ Move iterativeDeepening(SearchContext& ctx) {
             easyMove = NoMove;
 
         if (stopRequested()) {
-            // A node limit ends a search inside an iteration; the client still learns how
-            // many nodes it took, from lines like those of the last finished iteration.
-            if (searchLimits.nodes > 0 && ctx.completedDepth > 0) {
-                ctx.pvIndex = std::min<int>(ctx.multiPvCount, static_cast<int>(ctx.rootList.size())) - 1;
-                reportLines(ctx, ctx.completedDepth, -InfiniteScore, InfiniteScore);
-            }
+            reportFinalNodes(ctx);
             break;
         }
         ctx.completedDepth = depth;
         if (limitReached(ctx)) {
             searchSignals.stop = true;
+            reportFinalNodes(ctx);
             break;
         }
+        if (depth == 1 && helpersAfterFirstIteration)
+            startHelpers();
         if (!budgetApplies(searchLimits))
             continue;
         applyTimeRules(ctx, depth, bestMove, easyMove, changes);

@@ -107,13 +107,15 @@ void setHardDeadline() {
     hardDeadlineSet.store(limit >= 0, std::memory_order_relaxed);
 }
 
-// With more search threads than processors the main thread runs only in turns, and a command
-// or the end of its time would wait for its next turn. A helper that sees input arriving, or the
-// time run out, steps aside until the main thread's poll has read the input or stopped the
-// search, so that the main thread has a processor at once.
+// With more search threads than processors the main thread runs only in turns, and a command,
+// the end of its time or its node limit would wait for its next turn. A helper that sees input
+// arriving, the time run out or the nodes spent steps aside until the main thread's poll has
+// read the input or stopped the search, so that the main thread has a processor at once.
 void helperPoll(SearchContext&) {
     const auto mainThreadAwaited = [] {
         if (platform::inputArriving())
+            return true;
+        if (searchLimits.nodes > 0 && nodesSearchedSoFar() >= searchLimits.nodes)
             return true;
         return hardDeadlineSet.load(std::memory_order_relaxed) &&
                platform::millisecondsSince(hardDeadline.load(std::memory_order_relaxed)) >= 0;

@@ -152,6 +152,17 @@ uint64_t nodesOfAllThreads(SearchContext& main) {
     return nodes;
 }
 
+int64_t nodesSearchedSoFar() {
+    if (!pool || !pool->helpersStarted)
+        return 0;
+    int64_t nodes = 0;
+    for (int i = 0; i <= pool->helperCount; ++i) {
+        SearchContext& context = *pool->slots[i].context;
+        nodes += static_cast<int64_t>(context.board.sharedNodeCount() - context.startNodeCount);
+    }
+    return nodes;
+}
+
 void exitThreadPool() {
     if (!pool)
         return;

@@ -69,6 +69,10 @@ SearchContext& mainSearchContext();
 // count (which starts from the position's own count) plus what each helper added to its copy.
 uint64_t nodesOfAllThreads(SearchContext& main);
 
+// The nodes every thread has searched in the search running, beyond the position's own count,
+// as any search thread may read them meanwhile (each count is read whole). 0 without helpers.
+int64_t nodesSearchedSoFar();
+
 // Threads of the pool still running (the workers that have not ended); for tests.
 int runningWorkerCount();
 

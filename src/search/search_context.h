@@ -33,6 +33,7 @@ struct SearchContext {
     bool firstRootMove = false;  // the root search in progress is on its first move
     int32_t pollCounter = 0;     // nodes since the last poll (the main thread's only)
     int32_t completedDepth = 0;  // the last iteration the main thread finished
+    int64_t reportedNodes = 0;   // the node count its last "info" lines showed
 
     int32_t threadIndex() const { return board.threadIndex; }
 };
