@@ -68,6 +68,11 @@ TEST_F(ThreadedSearch, EveryWayASearchEndsWithFourThreads) {
     EXPECT_TRUE(isMove(bestMoveOf("go depth 9")));
     EXPECT_TRUE(isMove(bestMoveOf("go movetime 300")));
     EXPECT_TRUE(isMove(bestMoveOf("go wtime 2000 btime 2000 winc 10 binc 10")));
+    EXPECT_TRUE(isMove(bestMoveOf("go nodes 30000")));
+    ASSERT_TRUE(engine.sendLine("go ponder wtime 500 btime 500"));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(engine.sendLine("ponderhit"));
+    EXPECT_TRUE(isMove(searchLines().back()));
 
     ASSERT_TRUE(engine.sendLine("go infinite"));
     std::this_thread::sleep_for(200ms);
