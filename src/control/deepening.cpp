@@ -73,7 +73,8 @@ void reportLines(SearchContext& ctx, int depth, int alpha, int beta) {
 // easy-move rule weighs the best move's nodes against this thread's own, which are the nodes
 // its root entries count.
 void applyTimeRules(const SearchContext& ctx, int depth, Move bestMove, Move easyMove, const int* changes) {
-    const int64_t elapsed = platform::millisecondsSince(searchStartTime);
+    // From the search start, or from "ponderhit": the time pondered is not spent.
+    const int64_t elapsed = platform::millisecondsSince(timeBudget.measuredFrom);
     const int64_t optimum = timeBudget.optimumTime;
     const int64_t budget = optimum + timeBudget.extraTime;
 

@@ -142,8 +142,11 @@ void restoreThreadsAfterSearch() {
     setInactiveFlags(p);
 }
 
-uint64_t nodesOfAllThreads(SearchContext& main) {
-    uint64_t nodes = main.board.nodeCount;
+namespace {
+
+// What the helpers of the search running or last run have added to their board copies.
+uint64_t helperNodes() {
+    uint64_t nodes = 0;
     if (pool)
         for (int i = 1; i <= pool->helperCount; ++i) {
             SearchContext& helper = *pool->slots[i].context;
@@ -152,15 +155,15 @@ uint64_t nodesOfAllThreads(SearchContext& main) {
     return nodes;
 }
 
+}  // namespace
+
+uint64_t nodesOfAllThreads(SearchContext& main) { return main.board.nodeCount + helperNodes(); }
+
 int64_t nodesSearchedSoFar() {
     if (!pool || !pool->helpersStarted)
         return 0;
-    int64_t nodes = 0;
-    for (int i = 0; i <= pool->helperCount; ++i) {
-        SearchContext& context = *pool->slots[i].context;
-        nodes += static_cast<int64_t>(context.board.sharedNodeCount() - context.startNodeCount);
-    }
-    return nodes;
+    SearchContext& main = *pool->slots[0].context;
+    return static_cast<int64_t>(main.board.sharedNodeCount() - main.startNodeCount + helperNodes());
 }
 
 void exitThreadPool() {
