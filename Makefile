@@ -2,10 +2,14 @@
 # Orvath: builds the engine programs into bin/ and runs the tests (see README.md).
 #
 #   make        every program this machine can build: bin/orvath64 (with the tools orvath-perft,
-#               orvath-bench and orvath-generate-magics), bin/orvath32, bin/orvath64.exe, bin/orvath32.exe
+#               orvath-bench and orvath-generate-magics), bin/orvath32 (its tools in bin/i386/),
+#               the ARM programs in bin/arm64/ and bin/armhf/, bin/orvath64.exe, bin/orvath32.exe
+#   make arm64, make armhf  the ARM programs only
 #   make run    builds bin/orvath64 only and starts it on this terminal
 #   make native bin/native/orvath64 and its tools, optimised for this machine's processor only
 #   make test   builds every configuration and runs all tests
+#   make test-arm64, make test-armhf  checks the ARM programs under qemu-user
+#               (tests/processors/check_programs.py)
 #   make test-wine  runs the Windows programs under Wine (tests/wine/run_wine_tests.sh)
 #   make test-fuzz  runs each fuzz target for FUZZ_SECONDS (fuzz/run.sh; needs clang-14)
 #   make test-stress  the short stress run of bin/orvath64 (tools/stress.py --short)
@@ -40,20 +44,29 @@ PROBE := $(CURDIR)/cmake/probe
 
 # Spelt out for every configuration, so that a reused cache cannot keep a stale choice.
 DEFAULTS := -DORVATH_M32=OFF -DORVATH_SANITIZE=OFF -DORVATH_TOOLS=OFF -DORVATH_TESTS=ON -DORVATH_NATIVE=OFF \
-	-DORVATH_PGO= -DORVATH_PGO_DIR=
+	-DORVATH_PGO= -DORVATH_PGO_DIR= -DORVATH_STATIC_CXX_RUNTIME=OFF -DORVATH_TOOLS_BIN_DIR=
 
 # The counting build of a profile-guided configuration: its programs, with the same flags.
 COUNTING := -DORVATH_PGO=generate -DORVATH_TESTS=OFF -DORVATH_BIN_DIR=
 TRAIN := $(CURDIR)/tools/train_profile.sh
 
-release_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON \
+# The Linux programs a user installs carry their own C++ runtime (see ORVATH_STATIC_CXX_RUNTIME).
+release_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_STATIC_CXX_RUNTIME=ON \
 	-DORVATH_PGO=use -DORVATH_PGO_DIR=$(BUILD)/pgo-release/profile -DORVATH_BIN_DIR=$(BIN)
 pgo-release_FLAGS := $(release_FLAGS) $(COUNTING)
 # Not a deliverable: it runs only on processors with this one's instruction set.
 native_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF \
 	-DORVATH_NATIVE=ON -DORVATH_PGO=use -DORVATH_PGO_DIR=$(BUILD)/pgo-native/profile -DORVATH_BIN_DIR=$(BIN)/native
 pgo-native_FLAGS := $(native_FLAGS) $(COUNTING)
-w32_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=w32 -DORVATH_M32=ON -DORVATH_BIN_DIR=$(BIN)
+# The i386 tools share their names with the x86-64 ones, so they get a folder of their own.
+w32_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=w32 -DORVATH_M32=ON -DORVATH_TOOLS=ON \
+	-DORVATH_STATIC_CXX_RUNTIME=ON -DORVATH_BIN_DIR=$(BIN) -DORVATH_TOOLS_BIN_DIR=$(BIN)/i386
+# The ARM programs, cross-compiled, each processor's in a folder of its own; ARM boards and
+# servers run the flavour of their word size.
+arm64_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/linux-aarch64.cmake -DCMAKE_BUILD_TYPE=Release \
+	-DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF -DORVATH_STATIC_CXX_RUNTIME=ON -DORVATH_BIN_DIR=$(BIN)/arm64
+armhf_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/linux-armhf.cmake -DCMAKE_BUILD_TYPE=Release \
+	-DORVATH_FLAVOUR=w32 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF -DORVATH_STATIC_CXX_RUNTIME=ON -DORVATH_BIN_DIR=$(BIN)/armhf
 # Debug keeps the assertions; -O1 keeps the sanitized tests quick.
 asan_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DORVATH_FLAVOUR=x64 \
 	-DORVATH_SANITIZE=ON -DORVATH_BIN_DIR=
@@ -62,14 +75,25 @@ mingw64_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64
 mingw32_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
 	-DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=w32 -DORVATH_TESTS=OFF -DORVATH_BIN_DIR=$(BIN)
 
+# How this machine runs each ARM flavour, and its engine's name.
+RUN_arm64 := qemu-aarch64 -L /usr/aarch64-linux-gnu
+RUN_armhf := qemu-arm -L /usr/arm-linux-gnueabihf
+ENGINE_arm64 := orvath64
+ENGINE_armhf := orvath32
+PROCESSOR_CHECKS := $(CURDIR)/tests/processors/check_programs.py
+
 # Any sanitizer report ends its test with a failure; leaks count too.
 SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 CTEST_FLAGS := --output-on-failure --no-tests=error -j$(JOBS)
 
-MISSING_m32 := 32-bit Linux needs g++-multilib
+MISSING_m32 := 32-bit Linux needs g++-12-multilib
 MISSING_m32-run := this kernel cannot run 32-bit x86 programs (no IA32 emulation; .ci/run registers qemu-user for them)
+MISSING_arm64 := 64-bit ARM Linux needs g++-aarch64-linux-gnu
+MISSING_armhf := 32-bit ARM Linux needs g++-arm-linux-gnueabihf
+MISSING_arm64-run := running 64-bit ARM programs here needs qemu-user (qemu-aarch64)
+MISSING_armhf-run := running 32-bit ARM programs here needs qemu-user (qemu-arm)
 MISSING_mingw64 := 64-bit Windows needs g++-mingw-w64-x86-64
 MISSING_mingw32 := 32-bit Windows needs g++-mingw-w64-i686
 MISSING_wine := running the Windows programs needs Wine (wine64) and g++-mingw-w64-x86-64
@@ -84,11 +108,13 @@ FUZZ_SECONDS ?= 60
 # $(call require,toolchain): stops with the reason when the toolchain does not work here.
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
-.PHONY: all run test clean orvath64 orvath32 orvath64.exe orvath32.exe native pgo-release pgo-native test-release \
-	test-w32 test-asan test-wine test-fuzz test-stress test-tsan test-polyglot install uninstall dist
+.PHONY: all run test clean orvath64 orvath32 arm64 armhf orvath64.exe orvath32.exe native pgo-release pgo-native \
+	test-release test-w32 test-arm64 test-armhf test-asan test-wine test-fuzz test-stress test-tsan test-polyglot install uninstall dist
 
 all: orvath64
 	@$(call optional,m32,orvath32)
+	@$(call optional,arm64,arm64)
+	@$(call optional,armhf,armhf)
 	@$(call optional,mingw64,orvath64.exe)
 	@$(call optional,mingw32,orvath32.exe)
 
@@ -116,6 +142,12 @@ orvath32:
 	@$(MAKE) --no-print-directory $(BUILD)/w32/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/w32 --target programs -j$(JOBS)
 
+# The ARM programs (bin/arm64/, bin/armhf/): the engine of that word size and its two tools.
+arm64 armhf:
+	$(call require,$@)
+	@$(MAKE) --no-print-directory $(BUILD)/$@/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/$@ --target programs -j$(JOBS)
+
 orvath64.exe:
 	$(call require,mingw64)
 	@$(MAKE) --no-print-directory $(BUILD)/mingw64/CMakeCache.txt
@@ -134,13 +166,20 @@ test-release: pgo-release $(BUILD)/release/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/release -j$(JOBS)
 	$(CTEST) --test-dir $(BUILD)/release $(CTEST_FLAGS)
 
-# Built whenever g++-multilib is there; run only where the kernel can run 32-bit programs.
+# Built whenever g++-12-multilib is there; run only where the kernel can run 32-bit programs.
 test-w32:
 	$(call require,m32)
 	@$(MAKE) --no-print-directory $(BUILD)/w32/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/w32 -j$(JOBS)
 	@if $(PROBE) m32-run; then set -x; $(CTEST) --test-dir $(BUILD)/w32 $(CTEST_FLAGS); \
 	else echo "*** w32 tests built, not run: $(MISSING_m32-run)"; fi
+
+# The ARM programs under qemu-user: bench signature, perft and a protocol session.
+test-arm64 test-armhf: test-%:
+	@$(MAKE) --no-print-directory $*
+	@if $(PROBE) $*-run; then set -x; python3 $(PROCESSOR_CHECKS) --run "$(RUN_$*)" --engine $(BIN)/$*/$(ENGINE_$*) \
+		--perft $(BIN)/$*/orvath-perft --bench $(BIN)/$*/orvath-bench; \
+	else echo "*** $* programs built, not run: $(MISSING_$*-run)"; fi
 
 test-asan: $(BUILD)/asan/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/asan -j$(JOBS)
@@ -211,6 +250,9 @@ test:
 	step test-release; \
 	if ! $(PROBE) m32; then skip test-w32 "$(MISSING_m32)"; \
 	else step test-w32; $(PROBE) m32-run || skipped="$$skipped  running the w32 tests: $(MISSING_m32-run)\n"; fi; \
+	$(foreach processor,arm64 armhf,if ! $(PROBE) $(processor); then skip test-$(processor) "$(MISSING_$(processor))"; \
+	else step test-$(processor); $(PROBE) $(processor)-run || \
+		skipped="$$skipped  running the $(processor) programs: $(MISSING_$(processor)-run)\n"; fi;) \
 	step test-asan; \
 	step test-tsan; \
 	if $(PROBE) python; then step test-stress; else skip test-stress "$(MISSING_python)"; fi; \
@@ -227,8 +269,8 @@ test:
 	echo "all tests passed"
 
 clean:
-	rm -rf $(addprefix $(BUILD)/,release pgo-release native pgo-native w32 asan mingw64 mingw32 wine tsan fuzz)
-	rm -rf $(BIN)/native
+	rm -rf $(addprefix $(BUILD)/,release pgo-release native pgo-native w32 arm64 armhf asan mingw64 mingw32 wine tsan fuzz)
+	rm -rf $(addprefix $(BIN)/,native i386 arm64 armhf)
 	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench \
 		orvath-generate-magics)
 	rm -rf $(CURDIR)/dist
