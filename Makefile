@@ -18,6 +18,9 @@
 #                   (tests/polyglot/run_polyglot_test.py)
 #   make install    installs bin/orvath64, the two tools and the manual page orvath(6) under
 #                   $(DESTDIR)$(PREFIX) (PREFIX=/usr/local); make uninstall removes them
+#   make deb    the Debian packages dist/orvath_<version>_<arch>.deb for amd64, i386, arm64 and
+#               armhf (tools/make_deb.py); make test-deb checks them with lintian and installs
+#               each one into a throw-away root (tests/package/run_package_test.py)
 #   make dist   the release archive dist/orvath-<version>.zip: the four programs, README.md,
 #               LICENSE and SHA256SUMS (tools/make_dist.py)
 #   make clean  removes the builds, programs and archive made here
@@ -44,14 +47,14 @@ PROBE := $(CURDIR)/cmake/probe
 
 # Spelt out for every configuration, so that a reused cache cannot keep a stale choice.
 DEFAULTS := -DORVATH_M32=OFF -DORVATH_SANITIZE=OFF -DORVATH_TOOLS=OFF -DORVATH_TESTS=ON -DORVATH_NATIVE=OFF \
-	-DORVATH_PGO= -DORVATH_PGO_DIR= -DORVATH_STATIC_CXX_RUNTIME=OFF -DORVATH_TOOLS_BIN_DIR=
+	-DORVATH_PGO= -DORVATH_PGO_DIR= -DORVATH_SHIPPED=OFF -DORVATH_TOOLS_BIN_DIR=
 
 # The counting build of a profile-guided configuration: its programs, with the same flags.
 COUNTING := -DORVATH_PGO=generate -DORVATH_TESTS=OFF -DORVATH_BIN_DIR=
 TRAIN := $(CURDIR)/tools/train_profile.sh
 
-# The Linux programs a user installs carry their own C++ runtime (see ORVATH_STATIC_CXX_RUNTIME).
-release_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_STATIC_CXX_RUNTIME=ON \
+# The Linux programs a user installs: their own C++ runtime, hardened (see ORVATH_SHIPPED).
+release_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_SHIPPED=ON \
 	-DORVATH_PGO=use -DORVATH_PGO_DIR=$(BUILD)/pgo-release/profile -DORVATH_BIN_DIR=$(BIN)
 pgo-release_FLAGS := $(release_FLAGS) $(COUNTING)
 # Not a deliverable: it runs only on processors with this one's instruction set.
@@ -60,13 +63,13 @@ native_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DOR
 pgo-native_FLAGS := $(native_FLAGS) $(COUNTING)
 # The i386 tools share their names with the x86-64 ones, so they get a folder of their own.
 w32_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=w32 -DORVATH_M32=ON -DORVATH_TOOLS=ON \
-	-DORVATH_STATIC_CXX_RUNTIME=ON -DORVATH_BIN_DIR=$(BIN) -DORVATH_TOOLS_BIN_DIR=$(BIN)/i386
+	-DORVATH_SHIPPED=ON -DORVATH_BIN_DIR=$(BIN) -DORVATH_TOOLS_BIN_DIR=$(BIN)/i386
 # The ARM programs, cross-compiled, each processor's in a folder of its own; ARM boards and
 # servers run the flavour of their word size.
 arm64_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/linux-aarch64.cmake -DCMAKE_BUILD_TYPE=Release \
-	-DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF -DORVATH_STATIC_CXX_RUNTIME=ON -DORVATH_BIN_DIR=$(BIN)/arm64
+	-DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF -DORVATH_SHIPPED=ON -DORVATH_BIN_DIR=$(BIN)/arm64
 armhf_FLAGS := $(DEFAULTS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/linux-armhf.cmake -DCMAKE_BUILD_TYPE=Release \
-	-DORVATH_FLAVOUR=w32 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF -DORVATH_STATIC_CXX_RUNTIME=ON -DORVATH_BIN_DIR=$(BIN)/armhf
+	-DORVATH_FLAVOUR=w32 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF -DORVATH_SHIPPED=ON -DORVATH_BIN_DIR=$(BIN)/armhf
 # Debug keeps the assertions; -O1 keeps the sanitized tests quick.
 asan_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DORVATH_FLAVOUR=x64 \
 	-DORVATH_SANITIZE=ON -DORVATH_BIN_DIR=
@@ -98,6 +101,7 @@ MISSING_mingw64 := 64-bit Windows needs g++-mingw-w64-x86-64
 MISSING_mingw32 := 32-bit Windows needs g++-mingw-w64-i686
 MISSING_wine := running the Windows programs needs Wine (wine64) and g++-mingw-w64-x86-64
 
+MISSING_deb := the packages need dpkg-deb (dpkg), lintian, man-db and python3
 MISSING_clang := the fuzz targets need clang-14 and libclang-rt-14-dev
 MISSING_python := the stress test needs python3
 MISSING_polyglot := the xboard client test needs polyglot and python3
@@ -109,7 +113,7 @@ FUZZ_SECONDS ?= 60
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
 .PHONY: all run test clean orvath64 orvath32 arm64 armhf orvath64.exe orvath32.exe native pgo-release pgo-native \
-	test-release test-w32 test-arm64 test-armhf test-asan test-wine test-fuzz test-stress test-tsan test-polyglot install uninstall dist
+	test-release test-w32 test-arm64 test-armhf test-asan deb test-deb test-wine test-fuzz test-stress test-tsan test-polyglot install uninstall dist
 
 all: orvath64
 	@$(call optional,m32,orvath32)
@@ -236,6 +240,31 @@ dist: $(DIST_PROGRAMS)
 	python3 $(CURDIR)/tools/make_dist.py $(CURDIR)/dist/orvath-$(VERSION).zip orvath-$(VERSION) \
 		$(addprefix $(BIN)/,$(DIST_PROGRAMS)) $(CURDIR)/README.md $(CURDIR)/LICENSE
 
+# The Debian packages dist/orvath_<version>-<revision>_<arch>.deb, one for each Linux processor:
+# the engine, its two tools and the manual page (tools/make_deb.py). Every processor's programs
+# are required.
+DEB_VERSION = $(shell sed -n '1s/^[^ ]* (\(.*\)) .*/\1/p' $(CURDIR)/packaging/deb/changelog)
+DEB_ARCHES := amd64 i386 arm64 armhf
+DEBS = $(foreach arch,$(DEB_ARCHES),$(CURDIR)/dist/orvath_$(DEB_VERSION)_$(arch).deb)
+# $(call make-deb,arch,engine,folder of its tools)
+make-deb = python3 $(CURDIR)/tools/make_deb.py --arch $(1) --engine $(2) --perft $(3)/orvath-perft \
+	--bench $(3)/orvath-bench --out $(CURDIR)/dist
+
+deb: orvath64 orvath32 arm64 armhf
+	$(call require,deb)
+	$(call make-deb,amd64,$(BIN)/orvath64,$(BIN))
+	$(call make-deb,i386,$(BIN)/orvath32,$(BIN)/i386)
+	$(call make-deb,arm64,$(BIN)/arm64/orvath64,$(BIN)/arm64)
+	$(call make-deb,armhf,$(BIN)/armhf/orvath32,$(BIN)/armhf)
+
+# lintian on every package, then each one installed into a throw-away root, its engine run,
+# its manual pages read and the package purged (tests/package/run_package_test.py).
+test-deb: deb
+	@set -e; for deb in $(DEBS); do \
+		echo "lintian $$deb"; lintian --fail-on error,warning $$deb; \
+		python3 $(CURDIR)/tests/package/run_package_test.py $$deb; \
+	done
+
 # Every configuration this machine can build; the Windows programs are built, and run where
 # Wine is installed. A failing step does not stop the others; the summary names what failed
 # or was skipped.
@@ -257,6 +286,9 @@ test:
 	step test-tsan; \
 	if $(PROBE) python; then step test-stress; else skip test-stress "$(MISSING_python)"; fi; \
 	if $(PROBE) polyglot; then step test-polyglot; else skip test-polyglot "$(MISSING_polyglot)"; fi; \
+	if ! $(PROBE) deb; then skip test-deb "$(MISSING_deb)"; \
+	elif $(PROBE) m32 && $(PROBE) arm64 && $(PROBE) armhf; then step test-deb; \
+	else skipped="$$skipped  test-deb: it needs the programs of every Linux processor\n"; fi; \
 	if $(PROBE) clang; then step test-fuzz; else skip test-fuzz "$(MISSING_clang)"; fi; \
 	if $(PROBE) mingw64; then step orvath64.exe; else skip orvath64.exe "$(MISSING_mingw64)"; fi; \
 	if $(PROBE) mingw32; then step orvath32.exe; else skip orvath32.exe "$(MISSING_mingw32)"; fi; \
