@@ -4,19 +4,19 @@
 lists, a short UCI session with the installed engine, the manual page under each program's
 name, and a purge that leaves nothing behind.
 
-    python3 tests/package/run_package_test.py dist/orvath_0.3b-1_amd64.deb
+    python3 tests/package/run_package_test.py dist/orvath_0.3b-1_amd64.deb [--run EMULATOR]
 
 The root has a dpkg database of its own (dpkg --root), so the host's packages are neither read
 nor touched; libc6 is not in that database, hence --force-depends. It runs as root or, through
---force-not-root, as any user. The ARM engines run under qemu-user where the kernel does not
-run them itself; where neither can, the package is still installed and purged, and its engine
-session is reported as skipped.
+--force-not-root, as any user. An engine for another processor runs under the emulator command
+given with --run (as `make test-deb` gives qemu-user's for the ARM packages).
 
 Prints one line per check; exit code 1 when any failed, 2 on wrong usage.
 """
 
-import errno
+import argparse
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -31,9 +31,6 @@ from uci_process import EngineError, UciProcess  # noqa: E402
 Engines = {"amd64": ("orvath64", "x64"), "arm64": ("orvath64", "x64"),
            "i386": ("orvath32", "w32"), "armhf": ("orvath32", "w32")}
 Tools = ("orvath-perft", "orvath-bench")
-# Where the kernel cannot run a package's programs itself: qemu-user and the cross
-# compiler's C library, both as Debian installs them.
-Emulators = {"arm64": ("qemu-aarch64", "/usr/aarch64-linux-gnu"), "armhf": ("qemu-arm", "/usr/arm-linux-gnueabihf")}
 Database = os.path.join("var", "lib", "dpkg")
 ReplySeconds = 10.0
 SearchSeconds = 60.0  # go depth 6 takes well under a second, but may run under an emulator
@@ -110,30 +107,13 @@ def checkListing(checks, dpkg, engine):
                   "; ".join(problems) or (out.strip() if code else ""))
 
 
-def startEngine(program, arch):
-    """The installed engine as a child process, under qemu-user when the kernel cannot run it;
-    None when neither can."""
-    try:
-        return UciProcess(program)
-    except OSError as exc:
-        if exc.errno != errno.ENOEXEC:
-            raise
-    emulator, libraries = Emulators.get(arch, (None, None))
-    if emulator and shutil.which(emulator) and os.path.isdir(libraries):
-        return UciProcess(shutil.which(emulator), name=program, args=("-L", libraries, program))
-    return None
-
-
-def checkSession(checks, program, arch, idName):
+def checkSession(checks, program, run, idName):
     """uci, isready, a short search and quit, each answered as the protocol asks."""
     name = "engine session with %s" % program[program.rindex("/usr/"):]
     try:
-        engine = startEngine(program, arch)
+        engine = UciProcess(run[0], name=program, args=run[1:] + [program]) if run else UciProcess(program)
     except OSError as exc:
         checks.report(name, False, str(exc))
-        return
-    if engine is None:
-        print("skip %s: this machine cannot run %s programs" % (name, arch), flush=True)
         return
     try:
         seen = []
@@ -177,10 +157,14 @@ def leftovers(root):
 
 
 def main():
-    if len(sys.argv) != 2 or not os.path.isfile(sys.argv[1]):
-        print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
+    parser = argparse.ArgumentParser(description=__doc__.strip().split("\n\n")[0])
+    parser.add_argument("deb", help="the package")
+    parser.add_argument("--run", default="", help="the emulator command that runs its programs")
+    options = parser.parse_args()
+    deb = os.path.abspath(options.deb)
+    if not os.path.isfile(deb):
+        print("%s: no such file" % deb, file=sys.stderr)
         return 2
-    deb = os.path.abspath(sys.argv[1])
     arch, version = field(deb, "Architecture"), field(deb, "Version")
     if arch not in Engines or not version:
         print("%s is no package of the engine for %s" % (deb, " or ".join(Engines)), file=sys.stderr)
@@ -198,7 +182,7 @@ def main():
         code, out = dpkg("--force-depends", "--install", deb)
         if checks.report("dpkg --install %s" % os.path.basename(deb), code == 0, "" if code == 0 else out.strip()):
             checkListing(checks, dpkg, engine)
-            checkSession(checks, os.path.join(root, "usr", "games", engine), arch, idName)
+            checkSession(checks, os.path.join(root, "usr", "games", engine), shlex.split(options.run), idName)
             for name in (engine, *Tools):
                 checkManualPage(checks, root, name, engine)
             code, out = dpkg("--purge", "orvath")
