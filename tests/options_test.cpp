@@ -72,7 +72,11 @@ TEST_F(OptionsTest, ListTextFollowsCreationOrderAndShowsDefaults) {
         "\noption name Clear Hash type button"
         "\noption name MultiPV type spin default 1 min 1 max 500"
         "\noption name Threads type spin default 1 min 1 max 32"
-        "\noption name Ponder type check default false";
+        "\noption name Ponder type check default false"
+        "\noption name UCI_Chess960 type check default false"
+        "\noption name Move Overhead type spin default 70 min 0 max 5000"
+        "\noption name OwnBook type check default false"
+        "\noption name BookFile type string default <empty>";
     EXPECT_EQ(optionListText(), expected);
     setoption("name Hash value 64");
     setoption("name MultiPV value 3");

@@ -30,6 +30,10 @@ std::vector<std::string> expectedUciReply() {
             "option name MultiPV type spin default 1 min 1 max 500",
             "option name Threads type spin default 1 min 1 max 32",
             "option name Ponder type check default false",
+            "option name UCI_Chess960 type check default false",
+            "option name Move Overhead type spin default 70 min 0 max 5000",
+            "option name OwnBook type check default false",
+            "option name BookFile type string default <empty>",
             "uciok"};
 }
 

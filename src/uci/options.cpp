@@ -18,6 +18,9 @@ constexpr int32_t MaxMultiPv = 500;
 constexpr int32_t DefaultThreads = 1;
 constexpr int32_t MinThreads = 1;
 constexpr int32_t MaxThreads = 32;  // the thread pool's slots
+constexpr int32_t DefaultMoveOverhead = 70;
+constexpr int32_t MinMoveOverhead = 0;
+constexpr int32_t MaxMoveOverhead = 5000;
 
 namespace {
 
@@ -32,6 +35,14 @@ OptionRegistry buildRegistry() {
     options.emplace(ThreadsOptionName, EngineOption(DefaultThreads, MinThreads, MaxThreads, options.size()));
     // Whether the best-move line names the reply to ponder on; "go ponder" works either way.
     options.emplace(PonderOptionName, EngineOption("check", options.size()));
+    // The options below serve clients that ask for them; at their defaults the engine plays
+    // and writes exactly as without them.
+    options.emplace(Chess960OptionName, EngineOption("check", options.size()));
+    // Milliseconds kept back for each move to come, for the lag between engine and clock.
+    options.emplace(MoveOverheadOptionName,
+                    EngineOption(DefaultMoveOverhead, MinMoveOverhead, MaxMoveOverhead, options.size()));
+    options.emplace(OwnBookOptionName, EngineOption("check", options.size()));
+    options.emplace(BookFileOptionName, EngineOption::emptyString(options.size()));
     return options;
 }
 
@@ -66,11 +77,21 @@ EngineOption::EngineOption(int32_t defaultNumber, int32_t minimum, int32_t maxim
 EngineOption::EngineOption(std::string typeWord, uint64_t index)
     : defaultValue("false"), currentValue("false"), type(std::move(typeWord)), creationIndex(index) {}
 
-// Boolean-typed options take only "true" and "false", and every other option rejects those
-// two words; a spin value must read as a number within its range.
+EngineOption EngineOption::emptyString(uint64_t index) {
+    EngineOption option("string", index);
+    option.defaultValue = option.currentValue = EmptyStringText;
+    return option;
+}
+
+// A string option also takes the empty text (no file, say). Boolean-typed options take only
+// "true" and "false", and every other option rejects those two words; a spin value must read as
+// a number within its range.
 void EngineOption::assignValue(const std::string& text) {
-    if (text.empty())
+    if (text.empty()) {
+        if (type == "string")
+            currentValue = text;
         return;
+    }
     const bool booleanType = type == "check" || type == "button";
     const bool booleanText = text == "true" || text == "false";
     if (booleanType != booleanText)
@@ -114,14 +135,32 @@ void resetOptionsToDefaults() {
         option.currentValue = option.defaultValue;
 }
 
+namespace {
+
+// The rest of the line as it stands, without the white space around it: a file name may hold
+// runs of blanks.
+std::string restOfLine(std::istream& words) {
+    std::string rest;
+    std::getline(words, rest);
+    const auto first = std::find_if_not(rest.begin(), rest.end(), isWhiteSpace);
+    const auto last = std::find_if_not(rest.rbegin(), rest.rend(), isWhiteSpace).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+}  // namespace
+
 // The first word stands where "name" is expected and is not looked at. A missing value
-// presses a button (and is rejected by every other option type).
+// presses a button (and is rejected by every other option type but a string, which it empties).
 void setOption(std::istream& words) {
     std::string ignored;
     words >> ignored;
     const std::string name = joinWords(words, "value");
-    std::string value = joinWords(words, {});
     EngineOption* option = findOption(name);
+    if (option != nullptr && option->type == "string") {
+        option->assignValue(restOfLine(words));
+        return;
+    }
+    std::string value = joinWords(words, {});
     if (option == nullptr)
         return;
     if (value.empty())

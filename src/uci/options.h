@@ -16,6 +16,13 @@ constexpr const char* ClearHashOptionName = "Clear Hash";
 constexpr const char* MultiPvOptionName = "MultiPV";
 constexpr const char* ThreadsOptionName = "Threads";
 constexpr const char* PonderOptionName = "Ponder";
+constexpr const char* Chess960OptionName = "UCI_Chess960";
+constexpr const char* MoveOverheadOptionName = "Move Overhead";
+constexpr const char* OwnBookOptionName = "OwnBook";
+constexpr const char* BookFileOptionName = "BookFile";
+
+// How the protocol writes an empty string option; read back as empty too.
+constexpr const char* EmptyStringText = "<empty>";
 
 struct EngineOption {
     std::string defaultValue;
@@ -30,12 +37,18 @@ struct EngineOption {
     EngineOption(int32_t defaultNumber, int32_t minimum, int32_t maximum, uint64_t index);
     // An option of the given type word (the button); both values hold "false".
     EngineOption(std::string typeWord, uint64_t index);
+    // A "string" option whose default is empty.
+    static EngineOption emptyString(uint64_t index);
 
     // The only way currentValue changes: stores the text exactly as given, unless the type
     // rejects it (see options.cpp).
     void assignValue(const std::string& text);
     // currentValue read as a decimal number.
     int32_t numericValue() const;
+    // currentValue of a check option.
+    bool isTrue() const { return currentValue == "true"; }
+    // currentValue of a string option, with the protocol's "<empty>" read as empty.
+    std::string textValue() const { return currentValue == EmptyStringText ? std::string() : currentValue; }
 };
 
 // Case-insensitive (ASCII letters) ordering of option names; a prefix is less than the longer name.

@@ -254,9 +254,12 @@ testUciReply() {
         "option name Hash type spin default 32 min 4 max 2048" "option name Clear Hash type button"
         "option name MultiPV type spin default 1 min 1 max 500"
         "option name Threads type spin default 1 min 1 max 32" "option name Ponder type check default false"
+        "option name UCI_Chess960 type check default false"
+        "option name Move Overhead type spin default 70 min 0 max 5000"
+        "option name OwnBook type check default false" "option name BookFile type string default <empty>"
         "uciok")
     local got=() i
-    for i in 0 1 2 3 4 5 6 7; do readLine "$ReplySeconds" && got+=("$line"); done
+    for ((i = 0; i < ${#expected[@]}; i++)); do readLine "$ReplySeconds" && got+=("$line"); done
     send isready
     readLine "$ReplySeconds"; local ready=$line
     send "#threads"
