@@ -130,6 +130,36 @@ TEST_F(GoWords, MateLimitStopsOnceTheMateIsProven) {
     EXPECT_NE(lastPvLine(lines).find(" score mate 2 "), std::string::npos) << lastPvLine(lines);
 }
 
+TEST_F(GoWords, MateLimitMeetsAMateInExactlyThatManyMovesAndNeverOverflows) {
+    const std::string backRank = "position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1";
+    for (const std::string go : {"go mate 1", "go mate 2147483647"}) {
+        ASSERT_TRUE(engine.sendLine(backRank));
+        const std::vector<std::string> lines = search(go);
+        EXPECT_EQ(lines.back(), "bestmove d1d8") << go;
+        EXPECT_EQ(numberAfter(lastPvLine(lines), "depth"), 1) << go << ": " << lastPvLine(lines);
+    }
+    // Without a mate to find, the largest limit is simply never met.
+    ASSERT_TRUE(engine.sendLine("position startpos"));
+    const std::vector<std::string> lines = search("go mate 2147483647 depth 4");
+    EXPECT_EQ(numberAfter(lastPvLine(lines), "depth"), 4) << lastPvLine(lines);
+}
+
+TEST_F(GoWords, PonderAndInfiniteHoldTheAnswerWhenALimitEndsTheSearch) {
+    struct Case {
+        const char* position;
+        const char* go;
+        const char* release;
+    };
+    for (const Case& c : {Case{"position startpos moves e2e4", "go ponder nodes 1000", "ponderhit"},
+                          Case{"position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go infinite mate 1", "stop"}}) {
+        ASSERT_TRUE(engine.sendLine(c.position));
+        ASSERT_TRUE(engine.sendLine(c.go));
+        expectNoAnswerWithin(500ms);
+        ASSERT_TRUE(engine.sendLine(c.release));
+        EXPECT_NE(searchLines(5s).back(), "bestmove a1a1") << c.go;
+    }
+}
+
 TEST_F(GoWords, SearchMovesRestrictTheRootAndItsLines) {
     ASSERT_TRUE(engine.sendLine("setoption name MultiPV value 3"));
     ASSERT_TRUE(engine.sendLine("position startpos"));

@@ -57,8 +57,7 @@ inline PositionResult searchPosition(Board& board, const char* fen, int depth, i
     limits.depth = depth;
     resetSearchState(limits, board.gamePly, nullptr);
     SilencedOutput silenced;
-    bool stopped = false;
-    const Move bestMove = runSearch(board, threads, engineOption(MultiPvOptionName).numericValue(), stopped);
+    const Move bestMove = runSearch(board, threads, engineOption(MultiPvOptionName).numericValue());
     return {nodesOfAllThreads(mainSearchContext()), bestMove};
 }
 

@@ -1,21 +1,38 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Measures how quickly a UCI engine answers "stop" during "go infinite".
+"""Measures how quickly UCI engines answer "isready" and "stop" during "go infinite".
 
-    python3 tools/stop_latency.py --engine bin/orvath64 --tries 100 [--threads 32]
+    python3 tools/stop_latency.py --engine bin/orvath64 [--engine ethereal-chess] [--tries 50]
+                                  [--threads 1,2] [--min-wait 50] [--max-wait 300] [--verbose]
 
-For each try: set one of a few positions, wait for "readyok", send "go infinite", wait a
-random 50..300 ms, send "stop", and time the gap until the "bestmove" line arrives. Each
-best move is checked for legality, and a best move that arrives before "stop" is a fault
-(an infinite search must wait for the release). At the end one more search is ended by
-"quit" instead, which must still write "bestmove" and then exit with code 0.
-The exit code is 1 when any fault was seen.
+For each thread count every engine gets its own process with that Threads value (0 leaves the
+engine's default). Each try: set one of a few positions, wait for "readyok", send "go infinite",
+wait a random 50..300 ms (--min-wait, --max-wait), send "isready" and time the gap until
+"readyok" (the search must go on), wait another random 50..300 ms, send "stop" and time the gap
+until "bestmove". Times run from just before writing the command to the moment its answer is
+read, so they include the pipes and this script.
+
+With several engines the tries are interleaved: try N is run on every engine in turn with the
+same position and the same waits, and the order of the engines flips from one try to the next,
+so a load that comes and goes on the machine falls on all of them alike.
+
+Each best move is checked for legality, and a best move that arrives before "stop" is a fault
+(an infinite search must wait for the release). After the tries one more search of each process
+is ended by "quit" instead, which must still write "bestmove" and then exit with code 0.
+A crash or a missing answer ends the tries of that engine and is a fault too.
+
+The summary has one row per engine and thread count: median, 95th percentile (nearest rank)
+and largest of both latencies. Faults are printed for every engine, but the exit code is 1
+only when the first --engine (the one under test) had a fault; the others are for comparison.
 """
 
 import argparse
+import math
 import os
 import random
+import shutil
 import statistics
+import subprocess
 import sys
 import time
 
@@ -57,77 +74,200 @@ def positionOf(args):
     return pos
 
 
+def enginePath(name):
+    """The program for an --engine argument. A bare name is looked up on PATH and then in
+    /usr/games, where Debian installs its chess engines without putting it on every PATH."""
+    if os.sep in name:
+        return name if os.access(name, os.X_OK) else None
+    return shutil.which(name) or shutil.which(name, path="/usr/games")
+
+
+def percentile95(values):
+    ordered = sorted(values)
+    return ordered[max(0, math.ceil(0.95 * len(ordered)) - 1)]
+
+
+class Contender:
+    """One engine at one thread count: its process, its measurements and its faults."""
+
+    def __init__(self, index, label, path, threads):
+        self.index, self.label, self.path, self.threads = index, label, path, threads
+        self.ready, self.stop, self.faults = [], [], []
+        self.idName = label
+        self.engine = None
+        self.alive = False
+
+    def start(self):
+        try:
+            self.engine = UciProcess(self.path, name=self.label)
+            seen = []
+            self.engine.send("uci")
+            self.engine.waitFor("uciok", AnswerSeconds, seen)
+            for line in seen:
+                if line.startswith("id name "):
+                    self.idName = line[len("id name "):]
+            if self.threads:
+                self.engine.send("setoption name Threads value %d" % self.threads)
+            self.engine.isReady(AnswerSeconds)
+            self.alive = True
+        except (Crashed, TimedOut) as exc:
+            self.fail("start failed: %s" % exc)
+
+    def fail(self, what):
+        self.faults.append(what)
+        self.alive = False
+        if self.engine is not None:
+            self.engine.kill()
+
+
+def oneTry(contender, attempt, positionArgs, firstWait, secondWait, verbose):
+    """One search of one engine: isready at firstWait, stop secondWait after readyok."""
+    engine = contender.engine
+    pos = positionOf(positionArgs)
+    engine.send("position " + positionArgs)
+    engine.isReady(AnswerSeconds)
+    started = engine.send("go infinite")
+    time.sleep(max(0.0, started + firstWait - time.monotonic()))
+    seen = engine.drain()
+    asked = engine.send("isready")
+    answered, _ = engine.waitFor("readyok", AnswerSeconds, seen)
+    ready = (answered - asked) * 1000.0
+    contender.ready.append(ready)
+    time.sleep(max(0.0, answered + secondWait - time.monotonic()))
+    seen += engine.drain()
+    early = [l for l in seen if l.startswith("bestmove")]
+    stopped = engine.send("stop")
+    if early:
+        # The search ended on its own, so there is no stop latency to count; the stray "stop"
+        # must be ignored by an idle engine, and the next "isready" confirms it was.
+        contender.faults.append("try %d: '%s' before stop (position %s)" % (attempt + 1, early[0], positionArgs))
+        line, latency = early[0], None
+    else:
+        arrived, line = engine.waitFor("bestmove", AnswerSeconds)
+        latency = (arrived - stopped) * 1000.0
+        contender.stop.append(latency)
+    words = line.split()
+    if len(words) < 2 or pos.parseMove(words[1]) is None or (len(words) > 2 and words[2] != "ponder"):
+        contender.faults.append("try %d: '%s' is not a legal best move in %s" % (attempt + 1, line, positionArgs))
+    if verbose:
+        print("%-16s T%-2d try %3d  isready->readyok %7.2f ms  stop->bestmove %s  %s"
+              % (contender.label, contender.threads, attempt + 1, ready,
+                 "%7.2f ms" % latency if latency is not None else "   (none)", line), flush=True)
+
+
+def quitCheck(contender):
+    """A "quit" during a search must still produce the best move and a clean exit."""
+    engine = contender.engine
+    engine.send("position startpos")
+    engine.isReady(AnswerSeconds)
+    engine.send("go infinite")
+    time.sleep(0.1)
+    quitAt = engine.send("quit")
+    arrived, _ = engine.waitFor("bestmove", AnswerSeconds)
+    code = engine.proc.wait(timeout=AnswerSeconds)
+    ended = time.monotonic()
+    if code != 0:
+        contender.faults.append("quit during search: exit code %s" % code)
+    return "quit during go infinite: bestmove after %.2f ms, process ended after %.2f ms, exit code %s" \
+        % ((arrived - quitAt) * 1000, (ended - quitAt) * 1000, code)
+
+
+def summaryTable(contenders):
+    def spread(values):
+        if not values:
+            return ("-", "-", "-")
+        return tuple("%.2f" % v for v in (statistics.median(values), percentile95(values), max(values)))
+
+    header = ("engine", "Threads", "tries", "ready med", "ready p95", "ready max",
+              "stop med", "stop p95", "stop max", "faults")
+    rows = [(c.label, str(c.threads) if c.threads else "default", str(len(c.ready)),
+             *spread(c.ready), *spread(c.stop), str(len(c.faults))) for c in contenders]
+    widths = [max(len(r[i]) for r in [header, *rows]) for i in range(len(header))]
+
+    def cells(row):
+        return "| " + " | ".join(v.ljust(w) if i == 0 else v.rjust(w)
+                                 for i, (v, w) in enumerate(zip(row, widths))) + " |"
+
+    rule = "|" + "|".join("-" * (w + 1) + (":" if i else "-") for i, w in enumerate(widths)) + "|"
+    return "\n".join([cells(header), rule] + [cells(r) for r in rows])
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--engine", required=True)
-    parser.add_argument("--tries", type=int, default=100)
+    parser.add_argument("--engine", action="append", required=True,
+                        help="an engine program; give it more than once to compare (the first is under test)")
+    parser.add_argument("--tries", type=int, default=50, help="tries per engine and thread count")
     parser.add_argument("--min-wait", type=int, default=50, help="milliseconds")
     parser.add_argument("--max-wait", type=int, default=300, help="milliseconds")
     parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--threads", type=int, default=0, help="the Threads option (0: the default)")
+    parser.add_argument("--threads", default="1,2",
+                        help="comma-separated values of the Threads option (0: the engine's default)")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
     rng = random.Random(args.seed)
+    threadCounts = [int(t) for t in args.threads.split(",")]
+    engines = []
+    for name in args.engine:
+        path = enginePath(name)
+        if path is None:
+            parser.error("no engine program '%s'" % name)
+        # The same program may be given twice (to see the spread between identical runs).
+        label = name if name not in [l for l, _ in engines] else "%s #%d" % (name, len(engines) + 1)
+        engines.append((label, path))
 
     for positionArgs, fen in Positions:
         assert positionOf(positionArgs).fen().split()[:4] == fen.split()[:4], positionArgs
 
-    engine = UciProcess(args.engine)
-    engine.handshake(options=[("Threads", args.threads)] if args.threads else ())
-    latencies, faults = [], []
-    try:
-        for attempt in range(args.tries):
-            positionArgs, fen = Positions[attempt % len(Positions)]
-            pos = positionOf(positionArgs)
-            wait = rng.uniform(args.min_wait, args.max_wait) / 1000.0
-            engine.send("position " + positionArgs)
-            engine.isReady(AnswerSeconds)
-            started = engine.send("go infinite")
-            time.sleep(max(0.0, started + wait - time.monotonic()))
-            early = [l for l in engine.drain() if l.startswith("bestmove")]
-            stopped = engine.send("stop")
-            if early:
-                faults.append("try %d: '%s' before stop (position %s)" % (attempt + 1, early[0], positionArgs))
-                line, arrived = early[0], stopped
-            else:
-                arrived, line = engine.waitFor("bestmove", AnswerSeconds)
-            latency = (arrived - stopped) * 1000.0
-            latencies.append(latency)
-            words = line.split()
-            if len(words) != 2 or pos.parseMove(words[1]) is None:
-                faults.append("try %d: '%s' is not a legal best move in %s" % (attempt + 1, line, fen))
-            if args.verbose:
-                print("try %3d  wait %3.0f ms  stop->bestmove %6.2f ms  %s"
-                      % (attempt + 1, wait * 1000, latency, line), flush=True)
+    print("%d tries per engine and thread count; isready and stop each a random %d..%d ms after "
+          "the previous step; load average %.2f" % (args.tries, args.min_wait, args.max_wait, os.getloadavg()[0]),
+          flush=True)
+    finished = []
+    for threads in threadCounts:
+        contenders = [Contender(index, label, path, threads) for index, (label, path) in enumerate(engines)]
+        for contender in contenders:
+            contender.start()
+        try:
+            for attempt in range(args.tries):
+                positionArgs, _ = Positions[attempt % len(Positions)]
+                firstWait = rng.uniform(args.min_wait, args.max_wait) / 1000.0
+                secondWait = rng.uniform(args.min_wait, args.max_wait) / 1000.0
+                for contender in (contenders if attempt % 2 == 0 else reversed(contenders)):
+                    if not contender.alive:
+                        continue
+                    try:
+                        oneTry(contender, attempt, positionArgs, firstWait, secondWait, args.verbose)
+                    except (Crashed, TimedOut) as exc:
+                        contender.fail("engine failure in try %d: %s" % (attempt + 1, exc))
+            for contender in contenders:
+                if not contender.alive:
+                    continue
+                try:
+                    print("%s, Threads %s: %s" % (contender.label, contender.threads or "default",
+                                                  quitCheck(contender)), flush=True)
+                except (Crashed, TimedOut, subprocess.TimeoutExpired) as exc:
+                    contender.fail("quit during search: %s" % exc)
+        finally:
+            for contender in contenders:
+                if contender.alive:
+                    contender.engine.kill()
+        finished += contenders
 
-        engine.send("position startpos")
-        engine.isReady(AnswerSeconds)
-        engine.send("go infinite")
-        time.sleep(0.1)
-        quitAt = engine.send("quit")
-        arrived, line = engine.waitFor("bestmove", AnswerSeconds)
-        code = engine.proc.wait(timeout=AnswerSeconds)
-        ended = time.monotonic()
-        if code != 0:
-            faults.append("quit during search: exit code %s" % code)
-        print("quit during go infinite: bestmove after %.2f ms, process ended after %.2f ms, exit code %s"
-              % ((arrived - quitAt) * 1000, (ended - quitAt) * 1000, code))
-    except (Crashed, TimedOut) as exc:
-        faults.append("engine failure after %d tries: %s" % (len(latencies), exc))
-    finally:
-        engine.kill()
-
-    if latencies:
-        ordered = sorted(latencies)
-        p95 = ordered[min(len(ordered) - 1, int(0.95 * len(ordered)))]
-        print("stop latency over %d tries: median %.2f ms, mean %.2f ms, 95th %.2f ms, "
-              "max %.2f ms, min %.2f ms"
-              % (len(latencies), statistics.median(latencies), statistics.mean(latencies), p95,
-                 ordered[-1], ordered[0]))
-    for fault in faults:
-        print("FAULT " + fault)
-    print("Result: %s" % ("CLEAN" if not faults else "PROBLEMS (%d)" % len(faults)))
-    sys.exit(1 if faults else 0)
+    print()
+    print("Latency in ms from writing the command to reading the answer; ready: \"isready\" to \"readyok\" "
+          "during the search; stop: \"stop\" to \"bestmove\"; load average now %.2f" % os.getloadavg()[0])
+    for label, _ in engines:
+        ids = sorted({c.idName for c in finished if c.label == label})
+        print("  %s: %s" % (label, ", ".join(ids)))
+    print(summaryTable(finished))
+    print()
+    for contender in finished:
+        for fault in contender.faults:
+            print("FAULT %s, Threads %s: %s" % (contender.label, contender.threads or "default", fault))
+    underTest = sum(len(c.faults) for c in finished if c.index == 0)
+    others = sum(len(c.faults) for c in finished if c.index != 0)
+    print("Result: %s" % ("CLEAN" if not underTest else "PROBLEMS (%d)" % underTest)
+          + (" (comparison engines: %d fault%s)" % (others, "" if others == 1 else "s") if len(engines) > 1 else ""))
+    sys.exit(1 if underTest else 0)
 
 
 if __name__ == "__main__":

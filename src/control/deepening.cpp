@@ -95,11 +95,14 @@ void applyTimeRules(const SearchContext& ctx, int depth, Move bestMove, Move eas
 }
 
 // The limits checked after each finished iteration: the node count, and a mate proven within
-// the moves asked for (a mate in n moves scores MateScore - (2n - 1) or more).
+// the moves asked for. The root is ply 1, so a mate in n moves scores MateScore - 2n or more;
+// the bound is taken in 64 bits, so that no limit overflows it.
 bool limitReached(SearchContext& ctx) {
     if (searchLimits.nodes > 0 && nodesSearched(ctx) >= searchLimits.nodes)
         return true;
-    return searchLimits.mate > 0 && ctx.rootList[0].score >= MateScore - (2 * searchLimits.mate - 1);
+    const int score = ctx.rootList[0].score;
+    return searchLimits.mate > 0 && score >= MateThreshold &&
+           score >= int64_t{MateScore} - 2 * int64_t{searchLimits.mate};
 }
 
 // When a node limit ends the search, the client learns how many nodes it took: the lines of the

@@ -127,10 +127,11 @@ void resetSearchState(const SearchLimits& limits, int gamePly, PollFunction poll
     pollInterval = pollIntervalFor(searchLimits);
     pollFunction = poll;
     helperPollFunction = poll != nullptr ? helperPoll : nullptr;
+    quickPollFunction = poll != nullptr ? quickPoll : nullptr;
     setHardDeadline();
 }
 
-Move runSearch(const Board& board, int threads, int multiPv, bool& stopped) {
+Move runSearch(const Board& board, int threads, int multiPv) {
     prepareThreadsForSearch(threads);
     // With more search threads than cores the main thread gets a share of the processor only,
     // so it polls after fewer of its own nodes: "stop" and the clock are then seen as soon as
@@ -141,8 +142,6 @@ Move runSearch(const Board& board, int threads, int multiPv, bool& stopped) {
     // it: a repeated "go" counts its nodes from the same start as the first one.
     SearchContext& main = prepareSearchContexts(board, multiPv);
     const Move bestMove = iterativeDeepening(main);
-    // The helpers need the stop signal too; it must not pass for a stop of the main search.
-    stopped = stopRequested();
     stopHelpers();
     restoreThreadsAfterSearch();
     return bestMove;
@@ -153,12 +152,12 @@ bool startSearch(Board& board, const SearchLimits& limits) {
     resetSearchState(limits, board.gamePly, pollSearch);
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
     const int32_t threads = engineOption(ThreadsOptionName).numericValue();
-    bool stopped = false;
-    const Move bestMove = runSearch(board, threads, multiPv, stopped);
+    const Move bestMove = runSearch(board, threads, multiPv);
 
-    // The helpers are asleep again before the answer is written. A search that ended by itself
-    // while the protocol forbids an answer (infinite, or still pondering) waits for its release.
-    if (!stopped && (searchLimits.infinite || searchLimits.ponder))
+    // The helpers are asleep again before the answer is written. An infinite search, or one
+    // still pondering, answers only once the client releases it: one that ended for any other
+    // reason (its depth, node or mate limit, or nothing left to search) waits for the release.
+    if (!searchSignals.released && (searchLimits.infinite || searchLimits.ponder))
         waitForStop();
     const bool offersPonderMove = engineOption(PonderOptionName).currentValue == "true";
     writeBestMoveLine(bestMove, offersPonderMove ? ponderMoveOf(mainSearchContext(), board, bestMove) : NoMove);

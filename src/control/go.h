@@ -25,9 +25,8 @@ bool startSearch(Board& board, const SearchLimits& limits);
 
 // The search proper, after resetSearchState: `threads` search threads on copies of `board`
 // (which stays untouched), the table brought to its options, `multiPv` lines. Returns the best
-// move once every helper has finished; `stopped` tells whether the main search was stopped
-// (by the poll or its time rules) rather than ending by itself.
-Move runSearch(const Board& board, int threads, int multiPv, bool& stopped);
+// move once every helper has finished.
+Move runSearch(const Board& board, int threads, int multiPv);
 
 // The search-wide state that every search starts from, whoever starts it (the "go" command,
 // the bench, the tests): the signals cleared, the clock read, the limits

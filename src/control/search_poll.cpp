@@ -43,31 +43,38 @@ int32_t pollIntervalFor(const SearchLimits& limits) {
     return LongTimeInterval;
 }
 
-void pollSearch(SearchContext& ctx) {
-    int64_t elapsed = platform::millisecondsSince(timeBudget.measuredFrom);
+namespace {
 
-    if (platform::inputWaiting()) {
-        std::string line;
-        // The line reader already drops the carriage return of a CR LF line end.
-        if (!platform::readLine(line) || line == "quit") {
-            searchSignals.stop = searchSignals.quit = true;
-            return;
-        }
-        if (line == "stop") {
-            searchSignals.stop = true;
-        } else if (line == "isready") {
-            writeLine("readyok");  // the search goes on undisturbed
-        } else if (line == "ponderhit" && searchLimits.ponder) {
-            // The opponent played the move pondered on: from now on a timed search, whose
-            // budget counts from this moment.
-            searchLimits.ponder = 0;
-            timeBudget.measuredFrom = platform::nowMs();
-            setHardDeadline();
-            elapsed = 0;
-        }
-        // Any other line (and "ponderhit" when not pondering) is consumed without effect.
+// The clock reading of the last quick look; a look within the same millisecond is skipped.
+int32_t lastQuickPoll = 0;
+
+// Reads one waiting line and carries it out. False when the search must end at once ("quit"
+// or the end of input).
+bool readWaitingCommand() {
+    std::string line;
+    // The line reader already drops the carriage return of a CR LF line end.
+    if (!platform::readLine(line) || line == "quit") {
+        searchSignals.stop = searchSignals.quit = searchSignals.released = true;
+        return false;
     }
+    if (line == "stop") {
+        searchSignals.stop = searchSignals.released = true;
+    } else if (line == "isready") {
+        writeLine("readyok");  // the search goes on undisturbed
+    } else if (line == "ponderhit" && searchLimits.ponder) {
+        // The opponent played the move pondered on: from now on a timed search, whose budget
+        // counts from this moment.
+        searchLimits.ponder = 0;
+        timeBudget.measuredFrom = platform::nowMs();
+        setHardDeadline();
+    }
+    // Any other line (and "ponderhit" when not pondering) is consumed without effect.
+    return true;
+}
 
+// The time limits, as far as they apply to this search.
+void applyTimeLimits(const SearchContext& ctx) {
+    const int64_t elapsed = platform::millisecondsSince(timeBudget.measuredFrom);
     if (budgetApplies(searchLimits)) {
         if (elapsed > timeBudget.maximumTime ||
             (ctx.firstRootMove && !ctx.failedLow &&
@@ -76,9 +83,29 @@ void pollSearch(SearchContext& ctx) {
     }
     if (searchLimits.moveTime && !searchLimits.ponder && elapsed >= searchLimits.moveTime)
         searchSignals.stop = true;
+}
+
+}  // namespace
+
+void pollSearch(SearchContext& ctx) {
+    if (platform::inputWaiting() && !readWaitingCommand())
+        return;
+    applyTimeLimits(ctx);
     // The first iteration always completes, however small the limit.
     if (searchLimits.nodes > 0 && ctx.completedDepth >= 1 && nodesSearched(ctx) >= searchLimits.nodes)
         searchSignals.stop = true;
+}
+
+// Between polls, at most once a millisecond: the input and the clock only. The node limit stays
+// with the poll, so that a search under it ends at the same node count as ever.
+void quickPoll(SearchContext& ctx) {
+    const int32_t now = platform::nowMs();
+    if (now == lastQuickPoll)
+        return;
+    lastQuickPoll = now;
+    if (platform::commandWaiting() && !readWaitingCommand())
+        return;
+    applyTimeLimits(ctx);
 }
 
 int64_t nodesSearched(SearchContext& main) {

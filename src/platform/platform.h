@@ -24,6 +24,11 @@ bool readLine(std::string& line);
 // engine's own input buffer count. True when the query fails.
 bool inputWaiting();
 
+// Whether a command may wait to be read, for the frequent look between polls: as inputWaiting,
+// but standard input that is a file never counts, so that a file's lines are read at the pace
+// of the poll alone. Main thread only, like inputWaiting.
+bool commandWaiting();
+
 // Whether bytes wait in the standard input pipe or file itself, not yet read into the engine's
 // buffer. Unlike inputWaiting it touches no state of the reader, so any thread may ask while
 // the main thread reads. False where the question cannot be asked that way (a Windows console).

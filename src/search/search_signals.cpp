@@ -12,5 +12,6 @@ SearchSignals searchSignals;
 int32_t pollInterval = InitialPollInterval;
 PollFunction pollFunction = nullptr;
 PollFunction helperPollFunction = nullptr;
+PollFunction quickPollFunction = nullptr;
 
 }  // namespace orvath

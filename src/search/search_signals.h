@@ -33,10 +33,13 @@ struct SearchLimits {
 struct SearchSignals {
     std::atomic<bool> stop{false};  // every search routine returns as soon as it sees it
     bool quit = false;              // the program ends after this search (main thread only)
+    // The client has released the answer ("stop", "quit" or the end of input): an infinite or
+    // ponder search that stopped for any other reason still waits for it (main thread only).
+    bool released = false;
 
     void reset() {
         stop.store(false, std::memory_order_relaxed);
-        quit = false;
+        quit = released = false;
     }
 };
 
@@ -51,12 +54,18 @@ inline bool stopRequested() { return searchSignals.stop.load(std::memory_order_r
 // The main thread's searches call the poll every pollInterval nodes.
 extern int32_t pollInterval;
 
+// Between two polls the main thread also takes a quick look every this many nodes (a power of
+// two), so that a command or the end of the time is met within a millisecond or so at any
+// search speed; the look is cheap enough to cost no measurable speed.
+constexpr int32_t QuickPollNodes = 256;
+
 // The poll lives in the search control; the searches reach it through this hook, so the
 // searches can run without it (in tests, the hook is empty and nothing polls). The helpers
 // have a hook of their own, called at the same interval of their own nodes.
 using PollFunction = void (*)(SearchContext& context);
 extern PollFunction pollFunction;
 extern PollFunction helperPollFunction;
+extern PollFunction quickPollFunction;  // the main thread's quick look
 
 // Counts one node of the calling thread's search and polls when the interval is exceeded.
 inline void countNodeForPoll(SearchContext& context) {
@@ -65,6 +74,9 @@ inline void countNodeForPoll(SearchContext& context) {
         const PollFunction poll = context.threadIndex() == 0 ? pollFunction : helperPollFunction;
         if (poll != nullptr)
             poll(context);
+    } else if ((context.pollCounter & (QuickPollNodes - 1)) == 0 && context.threadIndex() == 0 &&
+               quickPollFunction != nullptr) {
+        quickPollFunction(context);
     }
 }
 

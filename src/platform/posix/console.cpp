@@ -19,6 +19,12 @@ namespace {
 
 InputBuffer standardInput;
 
+// Asked anew each time: the tests put pipes and files in turn behind descriptor 0.
+bool inputIsFile() {
+    struct stat status {};
+    return ::fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 long readStandardInput(char* buffer, std::size_t size) {
     while (true) {
         const ssize_t got = ::read(STDIN_FILENO, buffer, size);
@@ -47,8 +53,7 @@ bool readLine(std::string& line) { return standardInput.readLine(line, readStand
 bool inputArriving() {
     // A file is always readable: its lines are not commands arriving, and the main thread reads
     // them at its own pace.
-    struct stat status {};
-    if (::fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode))
+    if (inputIsFile())
         return false;
     pollfd request{STDIN_FILENO, POLLIN, 0};
     return ::poll(&request, 1, 0) > 0 && (request.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
@@ -61,5 +66,7 @@ bool inputWaiting() {
     if (ready < 0) return true;
     return ready > 0 && (request.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
+
+bool commandWaiting() { return !inputIsFile() && inputWaiting(); }
 
 }  // namespace orvath::platform

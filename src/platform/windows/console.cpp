@@ -29,6 +29,7 @@ long readStandardInput(char* buffer, std::size_t size) {
 struct InputHandle {
     HANDLE handle = nullptr;
     bool isPipe = false;
+    bool isFile = false;
     bool known = false;
 };
 
@@ -40,6 +41,7 @@ void takeInputHandle() {
     input.handle = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     input.isPipe = !GetConsoleMode(input.handle, &mode);
+    input.isFile = GetFileType(input.handle) == FILE_TYPE_DISK;
     if (!input.isPipe) {
         SetConsoleMode(input.handle, mode & ~(WindowEvents | MouseEvents));
         FlushConsoleInputBuffer(input.handle);
@@ -80,6 +82,11 @@ bool inputWaiting() {
         if (records[i].EventType == KEY_EVENT) return true;
     }
     return false;
+}
+
+bool commandWaiting() {
+    if (!input.known) takeInputHandle();
+    return !input.isFile && inputWaiting();
 }
 
 }  // namespace orvath::platform
