@@ -240,8 +240,10 @@ protected:
 TEST_F(PipedInput, WaitingOnlyOnceAByteIsThere) {
     EXPECT_FALSE(platform::inputWaiting());
     EXPECT_FALSE(platform::inputWaiting());
+    EXPECT_FALSE(platform::commandWaiting());
     send("s");
     EXPECT_TRUE(platform::inputWaiting());
+    EXPECT_TRUE(platform::commandWaiting());
     send("top\n");
     std::string line;
     ASSERT_TRUE(platform::readLine(line));
@@ -322,8 +324,10 @@ TEST(FileInput, AFileIsAlwaysReady) {
     putOnStandardInput(dup(fileno(file)));
 
     EXPECT_TRUE(platform::inputWaiting());
-    // Always readable, so not a sign of a command arriving for the helpers to step aside for.
+    // Always readable, so not a sign of a command arriving for the helpers to step aside for,
+    // nor for the quick look between polls, which would read a file's lines faster.
     EXPECT_FALSE(platform::inputArriving());
+    EXPECT_FALSE(platform::commandWaiting());
     std::string line;
     EXPECT_TRUE(platform::readLine(line));
     EXPECT_EQ(line, "uci");

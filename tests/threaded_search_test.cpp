@@ -102,26 +102,33 @@ TEST_F(ThreadedSearch, EveryWayASearchEndsWithFourThreads) {
     EXPECT_EQ(engine.waitForExit(ReplyTimeout), 0);
 }
 
+// The variation lines of a search, in order. A search that runs long enough (a slow build on a
+// busy machine) also names the root move it is on, on lines of its own that carry no count.
+std::vector<std::string> variationLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> variations;
+    for (const std::string& line : lines)
+        if (line.rfind("info multipv", 0) == 0)
+            variations.push_back(line);
+    return variations;
+}
+
 // A search counts the position's own nodes (the moves that set it up) and its own, never those
 // of the searches before it: a second "go" without a new "position" starts from the same count.
 TEST_F(ThreadedSearch, RepeatedGoCountsOnlyItsOwnNodes) {
     ASSERT_TRUE(engine.sendLine("position startpos moves e2e4 e7e5"));
     ASSERT_TRUE(engine.sendLine("go depth 6"));
-    const std::vector<std::string> first = searchLines();
-    ASSERT_GE(first.size(), 3u);
+    const std::vector<std::string> first = variationLines(searchLines());
+    ASSERT_GE(first.size(), 2u);
     // The same figures as ever for the first search after "position".
     EXPECT_EQ(numberAfter(first.front(), "nodes"), 96) << first.front();
-    EXPECT_EQ(numberAfter(first[first.size() - 2], "nodes"), 2493) << first[first.size() - 2];
+    EXPECT_EQ(numberAfter(first.back(), "nodes"), 2493) << first.back();
 
     ASSERT_TRUE(engine.sendLine("go movetime 200"));
-    const std::vector<std::string> second = searchLines();
-    ASSERT_GE(second.size(), 2u);
+    const std::vector<std::string> second = variationLines(searchLines());
+    ASSERT_GE(second.size(), 1u);
     EXPECT_LT(numberAfter(second.front(), "nodes"), 2493) << second.front();
-    for (const std::string& line : second) {
-        if (line.rfind("info multipv", 0) == 0) {
-            EXPECT_GE(numberAfter(line, "nps"), 0) << line;
-        }
-    }
+    for (const std::string& line : second)
+        EXPECT_GE(numberAfter(line, "nps"), 0) << line;
 }
 
 }  // namespace
