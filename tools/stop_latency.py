@@ -27,11 +27,8 @@ only when the first --engine (the one under test) had a fault; the others are fo
 """
 
 import argparse
-import math
 import os
 import random
-import shutil
-import statistics
 import subprocess
 import sys
 import time
@@ -40,9 +37,9 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from chess_rules import Position, StartFen  # noqa: E402
-from uci_process import Crashed, TimedOut, UciProcess  # noqa: E402
-
-AnswerSeconds = 10.0
+from engine_field import (AnswerSeconds, Contender, enginesOf, inTurn, printFaults,  # noqa: E402
+                          printSummary, startField, summaryTable)
+from uci_process import Crashed, TimedOut  # noqa: E402
 
 Positions = (
     ("startpos", StartFen),
@@ -74,50 +71,12 @@ def positionOf(args):
     return pos
 
 
-def enginePath(name):
-    """The program for an --engine argument. A bare name is looked up on PATH and then in
-    /usr/games, where Debian installs its chess engines without putting it on every PATH."""
-    if os.sep in name:
-        return name if os.access(name, os.X_OK) else None
-    return shutil.which(name) or shutil.which(name, path="/usr/games")
-
-
-def percentile95(values):
-    ordered = sorted(values)
-    return ordered[max(0, math.ceil(0.95 * len(ordered)) - 1)]
-
-
-class Contender:
-    """One engine at one thread count: its process, its measurements and its faults."""
+class LatencyContender(Contender):
+    """Its "isready" and "stop" latencies in ms."""
 
     def __init__(self, index, label, path, threads):
-        self.index, self.label, self.path, self.threads = index, label, path, threads
-        self.ready, self.stop, self.faults = [], [], []
-        self.idName = label
-        self.engine = None
-        self.alive = False
-
-    def start(self):
-        try:
-            self.engine = UciProcess(self.path, name=self.label)
-            seen = []
-            self.engine.send("uci")
-            self.engine.waitFor("uciok", AnswerSeconds, seen)
-            for line in seen:
-                if line.startswith("id name "):
-                    self.idName = line[len("id name "):]
-            if self.threads:
-                self.engine.send("setoption name Threads value %d" % self.threads)
-            self.engine.isReady(AnswerSeconds)
-            self.alive = True
-        except (Crashed, TimedOut) as exc:
-            self.fail("start failed: %s" % exc)
-
-    def fail(self, what):
-        self.faults.append(what)
-        self.alive = False
-        if self.engine is not None:
-            self.engine.kill()
+        super().__init__(index, label, path, threads)
+        self.ready, self.stop = [], []
 
 
 def oneTry(contender, attempt, positionArgs, firstWait, secondWait, verbose):
@@ -172,26 +131,6 @@ def quitCheck(contender):
         % ((arrived - quitAt) * 1000, (ended - quitAt) * 1000, code)
 
 
-def summaryTable(contenders):
-    def spread(values):
-        if not values:
-            return ("-", "-", "-")
-        return tuple("%.2f" % v for v in (statistics.median(values), percentile95(values), max(values)))
-
-    header = ("engine", "Threads", "tries", "ready med", "ready p95", "ready max",
-              "stop med", "stop p95", "stop max", "faults")
-    rows = [(c.label, str(c.threads) if c.threads else "default", str(len(c.ready)),
-             *spread(c.ready), *spread(c.stop), str(len(c.faults))) for c in contenders]
-    widths = [max(len(r[i]) for r in [header, *rows]) for i in range(len(header))]
-
-    def cells(row):
-        return "| " + " | ".join(v.ljust(w) if i == 0 else v.rjust(w)
-                                 for i, (v, w) in enumerate(zip(row, widths))) + " |"
-
-    rule = "|" + "|".join("-" * (w + 1) + (":" if i else "-") for i, w in enumerate(widths)) + "|"
-    return "\n".join([cells(header), rule] + [cells(r) for r in rows])
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--engine", action="append", required=True,
@@ -206,14 +145,7 @@ def main():
     args = parser.parse_args()
     rng = random.Random(args.seed)
     threadCounts = [int(t) for t in args.threads.split(",")]
-    engines = []
-    for name in args.engine:
-        path = enginePath(name)
-        if path is None:
-            parser.error("no engine program '%s'" % name)
-        # The same program may be given twice (to see the spread between identical runs).
-        label = name if name not in [l for l, _ in engines] else "%s #%d" % (name, len(engines) + 1)
-        engines.append((label, path))
+    engines = enginesOf(parser, args.engine)
 
     for positionArgs, fen in Positions:
         assert positionOf(positionArgs).fen().split()[:4] == fen.split()[:4], positionArgs
@@ -223,21 +155,15 @@ def main():
           flush=True)
     finished = []
     for threads in threadCounts:
-        contenders = [Contender(index, label, path, threads) for index, (label, path) in enumerate(engines)]
-        for contender in contenders:
-            contender.start()
+        contenders = startField(LatencyContender, engines, threads)
         try:
             for attempt in range(args.tries):
                 positionArgs, _ = Positions[attempt % len(Positions)]
                 firstWait = rng.uniform(args.min_wait, args.max_wait) / 1000.0
                 secondWait = rng.uniform(args.min_wait, args.max_wait) / 1000.0
-                for contender in (contenders if attempt % 2 == 0 else reversed(contenders)):
-                    if not contender.alive:
-                        continue
-                    try:
-                        oneTry(contender, attempt, positionArgs, firstWait, secondWait, args.verbose)
-                    except (Crashed, TimedOut) as exc:
-                        contender.fail("engine failure in try %d: %s" % (attempt + 1, exc))
+                inTurn(contenders, attempt,
+                       lambda c: oneTry(c, attempt, positionArgs, firstWait, secondWait, args.verbose),
+                       "in try %d" % (attempt + 1))
             for contender in contenders:
                 if not contender.alive:
                     continue
@@ -252,19 +178,13 @@ def main():
                     contender.engine.kill()
         finished += contenders
 
+    printSummary("Latency in ms from writing the command to reading the answer; ready: \"isready\" to \"readyok\" "
+                 "during the search; stop: \"stop\" to \"bestmove\"; load average now %.2f" % os.getloadavg()[0],
+                 engines, finished,
+                 summaryTable(finished, "tries", lambda c: len(c.ready),
+                              (("ready", lambda c: c.ready), ("stop", lambda c: c.stop)), 2))
     print()
-    print("Latency in ms from writing the command to reading the answer; ready: \"isready\" to \"readyok\" "
-          "during the search; stop: \"stop\" to \"bestmove\"; load average now %.2f" % os.getloadavg()[0])
-    for label, _ in engines:
-        ids = sorted({c.idName for c in finished if c.label == label})
-        print("  %s: %s" % (label, ", ".join(ids)))
-    print(summaryTable(finished))
-    print()
-    for contender in finished:
-        for fault in contender.faults:
-            print("FAULT %s, Threads %s: %s" % (contender.label, contender.threads or "default", fault))
-    underTest = sum(len(c.faults) for c in finished if c.index == 0)
-    others = sum(len(c.faults) for c in finished if c.index != 0)
+    underTest, others = printFaults(finished)
     print("Result: %s" % ("CLEAN" if not underTest else "PROBLEMS (%d)" % underTest)
           + (" (comparison engines: %d fault%s)" % (others, "" if others == 1 else "s") if len(engines) > 1 else ""))
     sys.exit(1 if underTest else 0)

@@ -22,18 +22,15 @@ one under test) had one.
 """
 
 import argparse
-import math
 import os
-import shutil
-import statistics
 import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from uci_process import Crashed, TimedOut, UciProcess  # noqa: E402
+from engine_field import (AnswerSeconds, Contender, enginesOf, inTurn, printFaults,  # noqa: E402
+                          printSummary, startField, summaryTable)
 
-AnswerSeconds = 10.0
 Positions = (
     "startpos",
     "startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6",
@@ -43,50 +40,12 @@ Positions = (
 )
 
 
-def enginePath(name):
-    """The program for an --engine argument. A bare name is looked up on PATH and then in
-    /usr/games, where Debian installs its chess engines without putting it on every PATH."""
-    if os.sep in name:
-        return name if os.access(name, os.X_OK) else None
-    return shutil.which(name) or shutil.which(name, path="/usr/games")
-
-
-def percentile95(values):
-    ordered = sorted(values)
-    return ordered[max(0, math.ceil(0.95 * len(ordered)) - 1)]
-
-
-class Contender:
-    """One engine at one thread count: its process, its measurements and its faults."""
+class TimingContender(Contender):
+    """Its overshoots of "go movetime" and its think times on a short clock, in ms."""
 
     def __init__(self, index, label, path, threads):
-        self.index, self.label, self.path, self.threads = index, label, path, threads
-        self.overshoot, self.think, self.faults = [], [], []
-        self.idName = label
-        self.engine = None
-        self.alive = False
-
-    def start(self):
-        try:
-            self.engine = UciProcess(self.path, name=self.label)
-            seen = []
-            self.engine.send("uci")
-            self.engine.waitFor("uciok", AnswerSeconds, seen)
-            for line in seen:
-                if line.startswith("id name "):
-                    self.idName = line[len("id name "):]
-            if self.threads:
-                self.engine.send("setoption name Threads value %d" % self.threads)
-            self.engine.isReady(AnswerSeconds)
-            self.alive = True
-        except (Crashed, TimedOut) as exc:
-            self.fail("start failed: %s" % exc)
-
-    def fail(self, what):
-        self.faults.append(what)
-        self.alive = False
-        if self.engine is not None:
-            self.engine.kill()
+        super().__init__(index, label, path, threads)
+        self.overshoot, self.think = [], []
 
     def search(self, position, movetime):
         engine = self.engine
@@ -100,26 +59,6 @@ class Contender:
         self.think.append((arrived - sent) * 1000.0)
 
 
-def summaryTable(contenders, movetime):
-    def spread(values):
-        if not values:
-            return ("-", "-", "-")
-        return tuple("%.1f" % v for v in (statistics.median(values), percentile95(values), max(values)))
-
-    header = ("engine", "Threads", "searches", "over med", "over p95", "over max",
-              "think med", "think p95", "think max", "faults")
-    rows = [(c.label, str(c.threads) if c.threads else "default", str(len(c.think)),
-             *spread(c.overshoot), *spread(c.think), str(len(c.faults))) for c in contenders]
-    widths = [max(len(r[i]) for r in [header, *rows]) for i in range(len(header))]
-
-    def cells(row):
-        return "| " + " | ".join(v.ljust(w) if i == 0 else v.rjust(w)
-                                 for i, (v, w) in enumerate(zip(row, widths))) + " |"
-
-    rule = "|" + "|".join("-" * (w + 1) + (":" if i else "-") for i, w in enumerate(widths)) + "|"
-    return "\n".join([cells(header), rule] + [cells(r) for r in rows])
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--engine", action="append", required=True,
@@ -130,33 +69,18 @@ def main():
     parser.add_argument("--rounds", type=int, default=4)
     args = parser.parse_args()
     threadCounts = [int(t) for t in args.threads.split(",")]
-    engines = []
-    for name in args.engine:
-        path = enginePath(name)
-        if path is None:
-            parser.error("no engine program '%s'" % name)
-        # The same program may be given twice (to see the spread between identical runs).
-        label = name if name not in [l for l, _ in engines] else "%s #%d" % (name, len(engines) + 1)
-        engines.append((label, path))
+    engines = enginesOf(parser, args.engine)
 
     print("rounds: %d of %d positions per engine and thread count; load average %.2f"
           % (args.rounds, len(Positions), os.getloadavg()[0]), flush=True)
     finished = []
     for threads in threadCounts:
-        contenders = [Contender(index, label, path, threads) for index, (label, path) in enumerate(engines)]
-        for contender in contenders:
-            contender.start()
+        contenders = startField(TimingContender, engines, threads)
         try:
             step = 0
             for _ in range(args.rounds):
                 for position in Positions:
-                    for contender in (contenders if step % 2 == 0 else reversed(contenders)):
-                        if not contender.alive:
-                            continue
-                        try:
-                            contender.search(position, args.movetime)
-                        except (Crashed, TimedOut) as exc:
-                            contender.fail("engine failure on '%s': %s" % (position, exc))
+                    inTurn(contenders, step, lambda c: c.search(position, args.movetime), "on '%s'" % position)
                     step += 1
         finally:
             for contender in contenders:
@@ -165,20 +89,14 @@ def main():
         finished += contenders
         print("Threads %s done" % (threads or "default"), flush=True)
 
-    print()
-    print("Times in ms from writing \"go\" to reading \"bestmove\"; over: how far \"go movetime %d\" "
-          "answered past its %d ms; think: how long \"go wtime 1000 btime 1000\" took; load average now %.2f"
-          % (args.movetime, args.movetime, os.getloadavg()[0]))
-    for label, _ in engines:
-        ids = sorted({c.idName for c in finished if c.label == label})
-        print("  %s: %s" % (label, ", ".join(ids)))
-    print(summaryTable(finished, args.movetime))
-    faults = 0
-    for contender in finished:
-        for fault in contender.faults:
-            print("FAULT %s, Threads %s: %s" % (contender.label, contender.threads or "default", fault))
-            faults += contender.index == 0
-    sys.exit(1 if faults else 0)
+    printSummary("Times in ms from writing \"go\" to reading \"bestmove\"; over: how far \"go movetime %d\" "
+                 "answered past its %d ms; think: how long \"go wtime 1000 btime 1000\" took; load average now %.2f"
+                 % (args.movetime, args.movetime, os.getloadavg()[0]),
+                 engines, finished,
+                 summaryTable(finished, "searches", lambda c: len(c.think),
+                              (("over", lambda c: c.overshoot), ("think", lambda c: c.think)), 1))
+    underTest, _ = printFaults(finished)
+    sys.exit(1 if underTest else 0)
 
 
 if __name__ == "__main__":
