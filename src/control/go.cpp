@@ -5,6 +5,7 @@
 #include <charconv>
 #include <string>
 
+#include "control/book_move.h"
 #include "control/deepening.h"
 #include "control/hash_setup.h"
 #include "control/search_poll.h"
@@ -148,6 +149,8 @@ Move runSearch(const Board& board, int threads, int multiPv) {
 }
 
 bool startSearch(Board& board, const SearchLimits& limits) {
+    if (playBookMove(board, limits))
+        return true;
     // The position command keeps the game ply: the FEN's move number plus the moves played.
     resetSearchState(limits, board.gamePly, pollSearch);
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();

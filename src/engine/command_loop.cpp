@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "board/flavour.h"
+#include "control/book_move.h"
 #include "control/go.h"
 #include "control/hash_setup.h"
 #include "engine/position_command.h"
@@ -42,6 +43,7 @@ bool runCommand(Board& board, const std::string& command, std::istream& words) {
         // Interfaces send their options, then "isready", then start the clock: the table is
         // made or emptied here, with the values the options hold now, so no search pays for it.
         prepareHashTable();
+        prepareBook();
         writeLine("readyok");
     } else if (command == "position")
         setPosition(board, words);
@@ -52,6 +54,7 @@ bool runCommand(Board& board, const std::string& command, std::istream& words) {
         // The interface waits for the reply, not for the table: the default table is made
         // after it, while the interface reads it, and is ready before the first search.
         prepareHashTable();
+        prepareBook();
     }
     return true;
 }

@@ -77,6 +77,12 @@ std::string bestMoveLineText(Move move, Move ponderMove) {
     return text;
 }
 
+std::string bookMoveLinesText(Move move, Move reply, uint32_t weight, uint32_t weightSum) {
+    const Move line[3] = {move, reply, NoMove};
+    return "info string book move " + moveToText(move) + " weight " + std::to_string(weight) + " of " +
+           std::to_string(weightSum) + "\ninfo" + pvText(line);
+}
+
 void writeLine(const std::string& text) {
     const std::string line = text + '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);

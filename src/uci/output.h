@@ -45,6 +45,11 @@ std::string currentMoveLineText(Move move, int32_t number);
 // "bestmove <move>", and " ponder <move>" after it unless the ponder move is NoMove.
 std::string bestMoveLineText(Move move, Move ponderMove = NoMove);
 
+// The two lines that stand for a search when the move comes from the book: "info string book
+// move <move> weight <w> of <sum>", which tells a person why the answer came at once, and
+// "info pv <move> [<reply>]" for the interface's line display; no depth or score is invented.
+std::string bookMoveLinesText(Move move, Move reply, uint32_t weight, uint32_t weightSum);
+
 // Writes the text and a line feed in one call to standard output, then flushes.
 void writeLine(const std::string& text);
 
