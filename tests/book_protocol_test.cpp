@@ -109,7 +109,9 @@ TEST_F(BookProtocol, AFileThatCannotServeIsLeftAndANewNameIsTried) {
     EXPECT_FALSE(fromBook(searched));
     EXPECT_NE(searched.back(), "bestmove a1a1");
 
-    setOptions({std::string("setoption name BookFile value ") + SmallBook});
+    std::string setBook = "setoption name BookFile value ";
+    setBook += SmallBook;
+    setOptions({setBook});
     EXPECT_TRUE(fromBook(search("position startpos", "go movetime 50")));
 }
 
