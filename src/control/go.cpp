@@ -149,8 +149,10 @@ Move runSearch(const Board& board, int threads, int multiPv, bool& stopped) {
 }
 
 bool startSearch(Board& board, const SearchLimits& limits) {
+    SearchLimits optionedLimits = limits;
+    optionedLimits.moveOverhead = engineOption(MoveOverheadOptionName).numericValue();
     // The position command keeps the game ply: the FEN's move number plus the moves played.
-    resetSearchState(limits, board.gamePly, pollSearch);
+    resetSearchState(optionedLimits, board.gamePly, pollSearch);
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
     const int32_t threads = engineOption(ThreadsOptionName).numericValue();
     bool stopped = false;
