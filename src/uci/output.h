@@ -45,8 +45,22 @@ std::string currentMoveLineText(Move move, int32_t number);
 // "bestmove <move>", and " ponder <move>" after it unless the ponder move is NoMove.
 std::string bestMoveLineText(Move move, Move ponderMove = NoMove);
 
-// Writes the text and a line feed in one call to standard output, then flushes.
+// Writes the text and a line feed in one call to standard output, then flushes; nothing while
+// the output is muted.
 void writeLine(const std::string& text);
+
+// While one lives, the lines are built as usual but not written: the bench shows only its own
+// lines, not those of the searches it runs. Made and ended by the main thread.
+class MutedOutput {
+public:
+    MutedOutput();
+    ~MutedOutput();
+    MutedOutput(const MutedOutput&) = delete;
+    MutedOutput& operator=(const MutedOutput&) = delete;
+
+private:
+    bool wasMuted;
+};
 
 void writePvLine(const PvLine& line);
 void writeCurrentMoveLine(Move move, int32_t number);
