@@ -6,6 +6,9 @@
 #               the ARM programs in bin/arm64/ and bin/armhf/, bin/orvath64.exe, bin/orvath32.exe
 #   make arm64, make armhf  the ARM programs only
 #   make run    builds bin/orvath64 only and starts it on this terminal
+#   make EXE=PATH  the engine alone, built as for bin/orvath64, copied to PATH (a name alone: this
+#               folder), as testing frameworks build engines; CXX=clang++ builds it with clang++
+#               in build/clang-release, with the same flags but no profile (see below)
 #   make native bin/native/orvath64 and its tools, optimised for this machine's processor only
 #   make test   builds every configuration and runs all tests
 #   make test-arm64, make test-armhf  checks the ARM programs under qemu-user
@@ -16,6 +19,8 @@
 #   make test-tsan  the threaded tests under ThreadSanitizer (tools/tsan.sh)
 #   make test-polyglot  the engine driven through Debian's polyglot as xboard drives it
 #                   (tests/polyglot/run_polyglot_test.py)
+#   make test-exe   make EXE= into a temporary folder with g++ and with clang++, and the bench of
+#                   each program as testing frameworks read it (tests/bench/run_bench_test.py)
 #   make install    installs bin/orvath64, the two tools and the manual page orvath(6) under
 #                   $(DESTDIR)$(PREFIX) (PREFIX=/usr/local); make uninstall removes them
 #   make deb    the Debian packages dist/orvath_<version>_<arch>.deb for amd64, i386, arm64 and
@@ -34,7 +39,7 @@
 # training runs again whenever the counting programs changed.
 
 SHELL := /bin/bash
-.DEFAULT_GOAL := all
+.DEFAULT_GOAL := $(if $(EXE),exe,all)
 # Each sub-build already uses both cores; running two side by side would only thrash.
 .NOTPARALLEL:
 
@@ -57,6 +62,11 @@ TRAIN := $(CURDIR)/tools/train_profile.sh
 release_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_SHIPPED=ON \
 	-DORVATH_PGO=use -DORVATH_PGO_DIR=$(BUILD)/pgo-release/profile -DORVATH_BIN_DIR=$(BIN)
 pgo-release_FLAGS := $(release_FLAGS) $(COUNTING)
+# The engine that clang++ builds for make EXE=...: the release flags without the profile, which
+# clang++ cannot read from g++'s counts. Its own build directory, so that the two compilers'
+# caches never mix; the engine alone, in the build directory.
+clang-release_FLAGS = $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_SHIPPED=ON \
+	-DORVATH_TESTS=OFF -DCMAKE_CXX_COMPILER=$(CLANGXX) -DORVATH_BIN_DIR=$(BUILD)/clang-release
 # Not a deliverable: it runs only on processors with this one's instruction set.
 native_FLAGS := $(DEFAULTS) -DCMAKE_BUILD_TYPE=Release -DORVATH_FLAVOUR=x64 -DORVATH_TOOLS=ON -DORVATH_TESTS=OFF \
 	-DORVATH_NATIVE=ON -DORVATH_PGO=use -DORVATH_PGO_DIR=$(BUILD)/pgo-native/profile -DORVATH_BIN_DIR=$(BIN)/native
@@ -105,6 +115,7 @@ MISSING_deb := the packages need dpkg-deb (dpkg), lintian, man-db and python3
 MISSING_clang := the fuzz targets need clang-14 and libclang-rt-14-dev
 MISSING_python := the stress test needs python3
 MISSING_polyglot := the xboard client test needs polyglot and python3
+MISSING_clangxx := building the engine with clang++ needs clang
 
 WINE_TESTS := $(CURDIR)/tests/wine/run_wine_tests.sh
 FUZZ_SECONDS ?= 60
@@ -112,7 +123,7 @@ FUZZ_SECONDS ?= 60
 # $(call require,toolchain): stops with the reason when the toolchain does not work here.
 require = @$(PROBE) $(1) || { echo "*** $(MISSING_$(1)), which is not installed" >&2; exit 1; }
 
-.PHONY: all run test clean orvath64 orvath32 arm64 armhf orvath64.exe orvath32.exe native pgo-release pgo-native \
+.PHONY: all run exe engine-gcc engine-clang test-exe test clean orvath64 orvath32 arm64 armhf orvath64.exe orvath32.exe native pgo-release pgo-native \
 	test-release test-w32 test-arm64 test-armhf test-asan deb test-deb test-wine test-fuzz test-stress test-tsan test-polyglot install uninstall dist
 
 all: orvath64
@@ -162,6 +173,26 @@ orvath32.exe:
 	@$(MAKE) --no-print-directory $(BUILD)/mingw32/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/mingw32 --target programs -j$(JOBS)
 
+# make EXE=PATH: the engine as `make` builds bin/orvath64 (g++, profile-guided), or with a CXX
+# that is a clang++ the same flags without the profile; then copied to PATH, which is taken
+# from this folder.
+CXX_FAMILY = $(if $(findstring clang,$(shell $(CXX) --version 2>/dev/null)),clang,gcc)
+CLANGXX = $(if $(filter clang,$(CXX_FAMILY)),$(CXX),clang++)
+ENGINE_gcc := $(BIN)/orvath64
+ENGINE_clang := $(BUILD)/clang-release/orvath64
+
+exe:
+	@[ -n "$(EXE)" ] || { echo "*** make exe needs EXE=<where the engine goes>" >&2; exit 1; }
+	@$(MAKE) --no-print-directory engine-$(CXX_FAMILY)
+	@mkdir -p "$(dir $(abspath $(EXE)))"
+	cp -f $(ENGINE_$(CXX_FAMILY)) "$(abspath $(EXE))"
+
+engine-gcc: pgo-release $(BUILD)/release/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/release --target orvath -j$(JOBS)
+
+engine-clang: $(BUILD)/clang-release/CMakeCache.txt
+	$(CMAKE) --build $(BUILD)/clang-release --target orvath -j$(JOBS)
+
 run: pgo-release $(BUILD)/release/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/release --target orvath -j$(JOBS)
 	@exec $(BIN)/orvath64
@@ -185,9 +216,10 @@ test-arm64 test-armhf: test-%:
 		--perft $(BIN)/$*/orvath-perft --bench $(BIN)/$*/orvath-bench; \
 	else echo "*** $* programs built, not run: $(MISSING_$*-run)"; fi
 
+# The tests labelled slow (deep perft) are left out: they would take many minutes here.
 test-asan: $(BUILD)/asan/CMakeCache.txt
 	$(CMAKE) --build $(BUILD)/asan -j$(JOBS)
-	$(SANITIZER_ENV) $(CTEST) --test-dir $(BUILD)/asan $(CTEST_FLAGS)
+	$(SANITIZER_ENV) $(CTEST) --test-dir $(BUILD)/asan $(CTEST_FLAGS) --label-exclude slow
 
 # The Windows programs, driven under Wine through a Windows-side relay. The 32-bit one is run
 # only where a 32-bit Wine works; the script says why when it is not.
@@ -215,6 +247,19 @@ test-tsan:
 test-polyglot: orvath64
 	$(call require,polyglot)
 	python3 $(CURDIR)/tests/polyglot/run_polyglot_test.py --engine $(BIN)/orvath64
+
+# The build that testing frameworks ask for, make EXE= into a folder of its own, with g++ (reusing
+# the profile and build of bin/orvath64) and with clang++; each program's bench, read as those
+# frameworks read it, must give the node count README.md states.
+BENCH_TEST := $(CURDIR)/tests/bench/run_bench_test.py
+
+test-exe:
+	$(call require,python)
+	$(call require,clangxx)
+	@dir=$$(mktemp -d) && trap 'rm -rf "$$dir"' EXIT && set -x && \
+	$(MAKE) --no-print-directory EXE=$$dir/orvath-gcc CXX=g++ && \
+	$(MAKE) --no-print-directory EXE=$$dir/orvath-clang CXX=clang++ && \
+	python3 $(BENCH_TEST) $$dir/orvath-gcc $$dir/orvath-clang
 
 # The GNU directory variables; DESTDIR stages the installation elsewhere (for a package).
 PREFIX ?= /usr/local
@@ -276,6 +321,8 @@ test:
 	}; \
 	skip() { skipped="$$skipped  $$1: $$2, which is not installed\n"; }; \
 	step test-release; \
+	if $(PROBE) python && $(PROBE) clangxx; then step test-exe; \
+	else skip test-exe "$(MISSING_clangxx) and python3"; fi; \
 	if ! $(PROBE) m32; then skip test-w32 "$(MISSING_m32)"; \
 	else step test-w32; $(PROBE) m32-run || skipped="$$skipped  running the w32 tests: $(MISSING_m32-run)\n"; fi; \
 	$(foreach processor,arm64 armhf,if ! $(PROBE) $(processor); then skip test-$(processor) "$(MISSING_$(processor))"; \
@@ -300,7 +347,7 @@ test:
 	echo "all tests passed"
 
 clean:
-	rm -rf $(addprefix $(BUILD)/,release pgo-release native pgo-native w32 arm64 armhf asan mingw64 mingw32 wine tsan fuzz)
+	rm -rf $(addprefix $(BUILD)/,release pgo-release clang-release native pgo-native w32 arm64 armhf asan mingw64 mingw32 wine tsan fuzz)
 	rm -rf $(addprefix $(BIN)/,native i386 arm64 armhf)
 	rm -f $(addprefix $(BIN)/,orvath64 orvath32 orvath64.exe orvath32.exe orvath-perft orvath-bench \
 		orvath-generate-magics)

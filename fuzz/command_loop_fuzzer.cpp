@@ -22,6 +22,7 @@
 #include "fuzz_support.h"
 #include "platform/input_buffer.h"
 #include "search/hash_table.h"
+#include "uci/move_text.h"
 #include "uci/options.h"
 
 namespace orvath::fuzz {
@@ -86,6 +87,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resetOptionsToDefaults();
+    setCastlingNotation(CastlingNotation::KingStep);
     Board board;
     board.setFromFen(StartFen);
     board.threadIndex = 0;

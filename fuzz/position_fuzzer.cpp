@@ -49,6 +49,11 @@ void walk(Board& board, int depth) {
         const Move readBack = textToMove(board, moveToText(move));
         if (readBack == NoMove || moveToText(readBack) != moveToText(move))
             fail("move text " + moveToText(move) + " does not read back");
+        // Written as the king taking its rook, every move's text is its own.
+        setCastlingNotation(CastlingNotation::KingTakesRook);
+        const bool ownText = textToMove(board, moveToText(move)) == move;
+        setCastlingNotation(CastlingNotation::KingStep);
+        check(ownText, "Chess960 move text does not read back as the same move");
         const uint64_t key = board.positionHash();
         const CheckInfo checkInfo(board);
         const bool givesCheck = board.givesCheck(move, checkInfo);

@@ -10,6 +10,7 @@
 #include "board/board.h"
 #include "control/go.h"
 #include "control/thread_pool.h"
+#include "control/time_budget.h"
 #include "engine/command_loop.h"
 #include "engine/position_command.h"
 #include "search/hash_table.h"
@@ -179,6 +180,19 @@ TEST_F(SearchStartTest, ReadsTheOptionsAndReleasesClearHash) {
     EXPECT_EQ(hashTable.bucketCount(), bucketCountForMegabytes(32));
     EXPECT_NE(output.find("info multipv 3 depth 1 "), std::string::npos) << output;
     EXPECT_EQ(output.find("info multipv 4"), std::string::npos) << output;
+}
+
+TEST_F(SearchStartTest, MoveOverheadOptionReachesTheTimeBudget) {
+    std::istringstream set("name Move Overhead value 1000");
+    setOption(set);
+    auto board = boardFrom(StartFen);
+    SearchLimits limits;
+    limits.time = 10000;
+    limits.movesToGo = 1;
+    limits.depth = 1;
+    bool goOn = false;
+    search(*board, limits, goOn);
+    EXPECT_EQ(timeBudget.maximumTime, 10000 - 1000 - 200 + 20);
 }
 
 TEST_F(SearchStartTest, ClearHashEmptiesTheTableBeforeTheSearch) {

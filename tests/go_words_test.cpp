@@ -179,6 +179,57 @@ TEST_F(GoWords, SearchMovesRestrictTheRootAndItsLines) {
     EXPECT_NE(lastPvLine(all).find("info multipv 3 depth 2 "), std::string::npos) << lastPvLine(all);
 }
 
+// The first move of every variation, and the best move, of one search.
+std::set<std::string> rootMovesShown(const std::vector<std::string>& lines) {
+    std::set<std::string> moves;
+    for (const std::string& line : lines) {
+        const size_t pv = line.find(" pv ");
+        if (pv != std::string::npos)
+            moves.insert(line.substr(pv + 4, line.find(' ', pv + 4) - pv - 4));
+    }
+    return moves;
+}
+
+// Under UCI_Chess960 castling is the king taking its own rook, in "position ... moves", in
+// "searchmoves" and in every line written; MultiPV 500 at depth 1 shows every legal root move.
+// The option changes the notation from the next position on.
+TEST_F(GoWords, Chess960CastlingIsWrittenAndReadAsTheKingTakingItsRook) {
+    const std::set<std::string> pawnMoves[2] = {
+        {"a2a3", "a2a4", "b2b3", "b2b4", "c2c3", "c2c4", "d2d3", "d2d4",
+         "e2e3", "e2e4", "f2f3", "f2f4", "g2g3", "g2g4", "h2h3", "h2h4"},
+        {"a7a6", "a7a5", "b7b6", "b7b5", "c7c6", "c7c5", "d7d6", "d7d5",
+         "e7e6", "e7e5", "f7f6", "f7f5", "g7g6", "g7g5", "h7h6", "h7h5"}};
+    const auto withPawnMoves = [&](int colour, std::set<std::string> pieceMoves) {
+        pieceMoves.insert(pawnMoves[colour].begin(), pawnMoves[colour].end());
+        return pieceMoves;
+    };
+    const std::string shredder = "position fen 1rk4r/pppppppp/8/8/8/8/PPPPPPPP/1RK4R w HBhb - 0 1";
+    struct Case {
+        bool chess960;
+        std::string position;
+        std::string go;
+        std::set<std::string> rootMoves;
+    };
+    const Case cases[] = {
+        {true, shredder, "go depth 1",
+         withPawnMoves(0, {"c1d1", "b1a1", "h1g1", "h1f1", "h1e1", "h1d1", "c1b1", "c1h1"})},
+        {true, "position fen r5kr/pppppppp/8/8/8/8/PPPPPPPP/R5KR w KQkq - 0 1 moves g1a1", "go depth 1",
+         withPawnMoves(1, {"g8f8", "a8b8", "a8c8", "a8d8", "a8e8", "a8f8", "g8h8", "g8a8"})},
+        {true, shredder, "go depth 1 searchmoves c1h1 c1e1 c1b1", {"c1b1", "c1h1"}},
+        {false, shredder, "go depth 1 searchmoves c1h1 c1e1 c1a1", {"c1e1", "c1a1"}},
+    };
+    ASSERT_TRUE(engine.sendLine("setoption name MultiPV value 500"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.position + " " + c.go);
+        const std::string value = c.chess960 ? "true" : "false";
+        ASSERT_TRUE(engine.sendLine("setoption name UCI_Chess960 value " + value));
+        ASSERT_TRUE(engine.sendLine(c.position));
+        const std::vector<std::string> lines = search(c.go);
+        EXPECT_EQ(rootMovesShown(lines), c.rootMoves);
+        EXPECT_TRUE(c.rootMoves.count(lines.back().substr(9))) << lines.back();
+    }
+}
+
 TEST_F(GoWords, IsReadyIsAnsweredDuringASearchWhichGoesOn) {
     ASSERT_TRUE(engine.sendLine("go infinite"));
     std::this_thread::sleep_for(100ms);

@@ -63,7 +63,7 @@ TEST_F(OptionsTest, RegistryHoldsTheOptionsInCreationOrder) {
     EXPECT_EQ(ponder.creationIndex, 4u);
 
     // Names are stored as created.
-    EXPECT_EQ(options.begin()->first, "BookFile");
+    EXPECT_EQ(options.find("clear hash")->first, "Clear Hash");
 }
 
 TEST_F(OptionsTest, ListTextFollowsCreationOrderAndShowsDefaults) {

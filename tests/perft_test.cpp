@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,22 +68,42 @@ PerftEntry parseEntry(std::string_view line) {
     return entry;
 }
 
+// Chess960 positions with counts to depth 6 in the same form, one a line, castling fields in
+// Shredder-FEN; kings beside their rooks and on the b and g files among them.
+constexpr const char* Chess960File = ORVATH_TEST_DATA "/chess960-perft.epd";
+constexpr int Chess960Depth = 5;
+
+std::vector<std::string> chess960Table() {
+    std::ifstream file(Chess960File);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
 class Perft : public ::testing::Test {
 protected:
     void SetUp() override { initTables(); }
 
     void runTable(bool slowRows) {
-        for (const std::string_view line : PerftTable) {
+        const std::vector<std::string> lines(std::begin(PerftTable), std::end(PerftTable));
+        runLines(lines, slowRows, std::numeric_limits<int>::max(), false);
+    }
+
+    // Rows deeper than maxDepth are left out; slow rows are counted in bulk too only when asked.
+    void runLines(const std::vector<std::string>& lines, bool slowRows, int maxDepth, bool slowRowsInBulk) {
+        for (const std::string& line : lines) {
             const PerftEntry entry = parseEntry(line);
             SCOPED_TRACE(entry.fen);
             for (const PerftRow& row : entry.rows) {
-                if ((row.leaves <= FastLeafLimit) == slowRows)
+                if ((row.leaves <= FastLeafLimit) == slowRows || row.depth > maxDepth)
                     continue;
                 Board board;
                 board.setFromFen(entry.fen);
                 const uint64_t hashBefore = board.positionHash();
                 EXPECT_EQ(perft(board, row.depth, false), row.leaves) << "depth " << row.depth;
-                if (!slowRows) {
+                if (!slowRows || slowRowsInBulk) {
                     EXPECT_EQ(perft(board, row.depth, true), row.leaves) << "bulk, depth " << row.depth;
                 }
                 EXPECT_EQ(board.positionHash(), hashBefore);
@@ -107,6 +129,18 @@ TEST_F(Perft, StandardPositionsAtFullDepthSlow) {
         GTEST_SKIP() << "set " << SlowTestsVariable << "=1 to run";
     runTable(true);
 }
+
+TEST_F(Perft, Chess960TableHoldsEveryPositionToDepthSix) {
+    const std::vector<std::string> lines = chess960Table();
+    ASSERT_EQ(lines.size(), 16u) << Chess960File;
+    for (const std::string& line : lines)
+        EXPECT_EQ(parseEntry(line).rows.size(), 6u) << line;
+}
+
+TEST_F(Perft, Chess960PositionsAtShallowDepths) { runLines(chess960Table(), false, Chess960Depth, true); }
+
+// Some ten seconds in an optimised build: labelled slow, left out of the sanitizer run.
+TEST_F(Perft, Chess960PositionsToDepthFiveSlow) { runLines(chess960Table(), true, Chess960Depth, true); }
 
 }  // namespace
 }  // namespace orvath

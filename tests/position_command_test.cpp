@@ -15,6 +15,8 @@
 #include "engine/position_command.h"
 #include "test_support.h"
 #include "uci/move_text.h"
+#include "uci/options.h"
+#include "uci/output.h"
 
 namespace orvath {
 namespace {
@@ -120,6 +122,79 @@ TEST(PositionCommand, CastlingIsWrittenAsTheKingsStep) {
         position(*board, std::string("fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves ") + king + " e1d1");
         expectSamePosition(*board, *boardFrom("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"));
     }
+}
+
+// UCI_Chess960 as a client sets it between games: the position command takes the notation.
+class Chess960Notation : public ::testing::Test {
+protected:
+    void TearDown() override {
+        resetOptionsToDefaults();
+        setCastlingNotation(CastlingNotation::KingStep);
+    }
+
+    static void setChess960(bool on) {
+        std::istringstream words(std::string("name UCI_Chess960 value ") + (on ? "true" : "false"));
+        setOption(words);
+    }
+};
+
+// Castling is read as the king taking its own rook under UCI_Chess960, from Shredder-FEN and
+// X-FEN castling fields alike, and as the king's two-square step without it, as before.
+TEST_F(Chess960Notation, PositionCommandReadsCastlingInTheGamesNotation) {
+    constexpr const char* Shredder = "fen 1rk4r/pppppppp/8/8/8/8/PPPPPPPP/1RK4R w HBhb - 0 1 moves ";
+    constexpr const char* KingOnG = "fen r5kr/pppppppp/8/8/8/8/PPPPPPPP/R5KR w KQkq - 0 1 moves ";
+    constexpr const char* InnerRook = "fen rk5r/pppppppp/8/8/8/8/PPPPPPPP/RK3R1R w QFkq - 0 1 moves ";
+    constexpr const char* Start = "startpos moves e2e4 e7e5 g1f3 b8c6 f1c4 g8f6 ";
+    struct Case {
+        bool chess960;
+        std::string command;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // The king beside its queen-side rook stays put; the king-side castling crosses to g1.
+        {true, std::string(Shredder) + "c1b1", "1rk4r/pppppppp/8/8/8/8/PPPPPPPP/2KR3R b hb - 0 1"},
+        {true, std::string(Shredder) + "c1h1 c8b8", "2kr3r/pppppppp/8/8/8/8/PPPPPPPP/1R3RK1 w - - 0 2"},
+        {true, std::string(Shredder) + "c1e1", "1rk4r/pppppppp/8/8/8/8/PPPPPPPP/1RK4R w HBhb - 0 1"},
+        {false, std::string(Shredder) + "c1e1", "1rk4r/pppppppp/8/8/8/8/PPPPPPPP/1R3RK1 b hb - 0 1"},
+        {false, std::string(Shredder) + "c1a1", "1rk4r/pppppppp/8/8/8/8/PPPPPPPP/2KR3R b hb - 0 1"},
+        {false, std::string(Shredder) + "c1h1", "1rk4r/pppppppp/8/8/8/8/PPPPPPPP/1RK4R w HBhb - 0 1"},
+        // The king on g1 beside its rook: only the rook moves, or the king crosses to c1.
+        {true, std::string(KingOnG) + "g1h1 g8a8", "2kr3r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 w - - 0 2"},
+        {true, std::string(KingOnG) + "g1a1 g8h8", "r4rk1/pppppppp/8/8/8/8/PPPPPPPP/2KR3R w - - 0 2"},
+        // The king on b1; the f1 rook's right is named by its file, so the h1 rook has none.
+        {true, std::string(InnerRook) + "b1f1", "rk5r/pppppppp/8/8/8/8/PPPPPPPP/R4RKR b kq - 0 1"},
+        {true, std::string(InnerRook) + "b1a1", "rk5r/pppppppp/8/8/8/8/PPPPPPPP/2KR1R1R b kq - 0 1"},
+        {true, std::string(InnerRook) + "b1h1", "rk5r/pppppppp/8/8/8/8/PPPPPPPP/RK3R1R w QFkq - 0 1"},
+        // The standard start position as Chess960 interfaces send it.
+        {true, std::string(Start) + "e1h1", "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQ1RK1 b kq - 0 4"},
+        {true, std::string(Start) + "e1g1", "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        setChess960(c.chess960);
+        const auto board = playedBoard();
+        position(*board, c.command);
+        expectSamePosition(*board, *boardFrom(c.expected));
+    }
+}
+
+// Every line that names a move writes castling in the game's notation.
+TEST_F(Chess960Notation, OutputLinesWriteTheKingTakingItsRook) {
+    setChess960(true);
+    const auto board = playedBoard();
+    position(*board, "startpos");
+    EXPECT_EQ(castlingNotation(), CastlingNotation::KingTakesRook);
+    const Move pv[] = {encodeMove(E1, H1, KindCastling), encodeMove(E8, A8, KindCastling),
+                       encodeMove(B1, A1, KindCastling), encodeMove(F1, G1, KindCastling), NoMove};
+    EXPECT_EQ(pvText(pv), " pv e1h1 e8a8 b1a1 f1g1 ");
+    EXPECT_EQ(bestMoveLineText(pv[0], pv[1]), "bestmove e1h1 ponder e8a8");
+    EXPECT_EQ(currentMoveLineText(pv[2], 3), "info currmove b1a1 currmovenumber 3");
+
+    // A change of the option waits for the next game's position.
+    setChess960(false);
+    EXPECT_EQ(bestMoveLineText(pv[0], pv[1]), "bestmove e1h1 ponder e8a8");
+    position(*board, "startpos");
+    EXPECT_EQ(bestMoveLineText(pv[0], pv[1]), "bestmove e1g1 ponder e8c8");
 }
 
 TEST(PositionCommand, PromotionNeedsItsLowerCaseLetter) {

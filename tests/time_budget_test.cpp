@@ -36,6 +36,27 @@ TEST(TimeBudget, ExampleTable) {
     }
 }
 
+// Each move to come, up to 40 of them, keeps the overhead back from the clock: with one move to go
+// the move gets the time less the overhead and the 200 ms reserve, plus the 20 ms share bonus.
+TEST(TimeBudget, MoveOverheadIsKeptBackForEveryMoveToCome) {
+    struct OverheadExample {
+        int32_t time, increment, movesToGo, gamePly, overhead, optimum, maximum;
+    };
+    const OverheadExample examples[] = {
+        {10000, 0, 1, 0, 0, 9820, 9820},          {10000, 0, 1, 0, 1000, 8820, 8820},
+        {60000, 0, 0, 0, 0, 1223, 3490},          {60000, 0, 0, 0, 500, 820, 2329},
+        {300000, 2000, 0, 20, 1000, 7220, 20784}, {180000, 0, 30, 60, 5000, 1016, 2823},
+        {10000, 0, 40, 0, 250, 20, 20},  // 40 moves of 250 ms leave nothing to share
+    };
+    for (const OverheadExample& e : examples) {
+        SearchLimits limits = clockLimits(e.time, e.increment, e.movesToGo);
+        limits.moveOverhead = e.overhead;
+        const TimeBudget budget = computeTimeBudget(limits, e.gamePly);
+        EXPECT_EQ(budget.optimumTime, e.optimum) << "time " << e.time << " overhead " << e.overhead;
+        EXPECT_EQ(budget.maximumTime, e.maximum) << "time " << e.time << " overhead " << e.overhead;
+    }
+}
+
 TEST(TimeBudget, NegativeMovesToGoLeavesTheWholeTime) {
     for (int32_t movesToGo : {-1, -40, INT32_MIN}) {
         const TimeBudget budget = computeTimeBudget(clockLimits(60000, 1000, movesToGo), 10);

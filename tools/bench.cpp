@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bench_runner.h"
+#include "board/bitboard.h"
 #include "board/keys.h"
 #include "control/deepening.h"
 #include "control/thread_pool.h"
+#include "engine/bench.h"
 #include "search/search_tables.h"
-#include "uci/move_text.h"
 
 namespace {
 constexpr int DefaultDepth = 16;
@@ -37,9 +37,8 @@ int main(int argc, char** argv) {
     initThreadPool();
 
     const auto start = std::chrono::steady_clock::now();
-    const uint64_t nodes = bench::runBench(depth, threads, [](int index, const char* fen, const bench::PositionResult& result) {
-        std::printf("position %d nodes %llu bestmove %s fen %s\n", index, static_cast<unsigned long long>(result.nodes),
-                    moveToText(result.bestMove).c_str(), fen);
+    const uint64_t nodes = runBench(depth, threads, [](int index, const char* fen, const BenchResult& result) {
+        std::printf("%s\n", benchPositionLine(index, fen, result).c_str());
     });
     const auto elapsed = std::chrono::steady_clock::now() - start;
     const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();

@@ -2,16 +2,30 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Chess rules for the match tools: a 0x88 mailbox board with FEN input, legal moves,
 make/unmake and the game-ending rules (mate, stalemate, fifty moves, threefold repetition,
-insufficient material).
+insufficient material), for standard chess and Chess960.
 
 It is deliberately independent of the engine, so that the match driver can judge the
 engine's moves with rules it did not write. Speed is secondary: a game needs a few hundred
 legal-move lists, not millions.
 
-    python3 tools/chess_rules.py --selftest      perft totals of known positions
-    python3 tools/chess_rules.py --perft D [FEN] one perft count
+Castling rights are kept as the squares of the rooks that may still castle, so that the same
+rules serve Chess960, where king and rooks start on any files: the king ends on the g- or
+c-file and the rook beside it on the f- or d-file, every square either crosses or reaches must
+be empty but for the two of them, and no square the king stands on or crosses may be
+attacked. A FEN names the rooks by "KQkq" (the outermost rook of a side) or by their files
+(X-FEN and Shredder-FEN). In standard chess castling is written as the king's two-square step
+("e1g1"); a Position made with chess960=True writes and reads it as the king moving onto its
+own rook ("e1h1"), as Chess960 interfaces do.
+
+    python3 tools/chess_rules.py --selftest           perft totals of known positions
+    python3 tools/chess_rules.py --perft D [FEN]      one perft count
+    python3 tools/chess_rules.py --perft960 D FEN     one perft count of a Chess960 position
+    python3 tools/chess_rules.py --chess960-starts N [SEED]
+                                                      N different Chess960 start positions
 """
 
+import os
+import random
 import sys
 import time
 
@@ -25,11 +39,6 @@ KingSteps = (1, -1, 16, -16, 15, 17, -15, -17)
 RookDirs = (1, -1, 16, -16)
 BishopDirs = (15, 17, -15, -17)
 
-# Castling rights as bits; a move from or to one of these squares removes the rights it names.
-CastleWK, CastleWQ, CastleBK, CastleBQ = 1, 2, 4, 8
-CastleLetters = (("K", CastleWK), ("Q", CastleWQ), ("k", CastleBK), ("q", CastleBQ))
-
-
 def sq88(name):
     """'e4' -> 0x88 index."""
     return (int(name[1]) - 1) * 16 + (ord(name[0]) - ord("a"))
@@ -39,21 +48,18 @@ def sqName(s):
     return "abcdefgh"[s & 7] + str((s >> 4) + 1)
 
 
-E1, H1, A1, E8, H8, A8 = sq88("e1"), sq88("h1"), sq88("a1"), sq88("e8"), sq88("h8"), sq88("a8")
-CastleLoss = {E1: CastleWK | CastleWQ, H1: CastleWK, A1: CastleWQ,
-              E8: CastleBK | CastleBQ, H8: CastleBK, A8: CastleBQ}
-
-
 def colourOf(piece):
     return White if piece.isupper() else Black
 
 
 class Move:
-    """A move as the protocol writes it: origin, destination, promotion letter (lower case)."""
-    __slots__ = ("frm", "to", "promo")
+    """A move as the protocol writes it: origin, destination, promotion letter (lower case).
+    A castling move also knows its rook's square; its destination is the king's in standard
+    notation and the rook's in Chess960 notation."""
+    __slots__ = ("frm", "to", "promo", "rook")
 
-    def __init__(self, frm, to, promo=None):
-        self.frm, self.to, self.promo = frm, to, promo
+    def __init__(self, frm, to, promo=None, rook=None):
+        self.frm, self.to, self.promo, self.rook = frm, to, promo, rook
 
     def uci(self):
         return sqName(self.frm) + sqName(self.to) + (self.promo or "")
@@ -68,8 +74,13 @@ class Move:
         return self.uci()
 
 
+def backRank(colour):
+    return 0 if colour == White else 7
+
+
 class Position:
-    def __init__(self, fen=StartFen):
+    def __init__(self, fen=StartFen, chess960=False):
+        self.chess960 = chess960
         self.setFen(fen)
 
     # ---- set-up and text -------------------------------------------------------------
@@ -90,10 +101,6 @@ class Position:
                 self.board[rank * 16 + file] = ch
                 file += 1
         self.side = White if parts[1] == "w" else Black
-        self.castling = 0
-        for letter, bit in CastleLetters:
-            if letter in parts[2]:
-                self.castling |= bit
         self.ep = None if parts[3] == "-" else sq88(parts[3])
         self.halfmove = int(parts[4]) if len(parts) > 4 else 0
         self.fullmove = int(parts[5]) if len(parts) > 5 else 1
@@ -103,8 +110,46 @@ class Position:
                 self.kings[colourOf(self.board[s])] = s
         if None in self.kings:
             raise ValueError("FEN without both kings: " + fen)
+        self.castling = frozenset(r for r in map(self._castlingRook, parts[2]) if r is not None)
         self.undo = []
         self.keys = [self.key()]
+
+    def _castlingRook(self, letter):
+        """The square of the rook that one letter of the castling field names, or None: "K"
+        and "Q" the outermost rook on that side of the king, a file letter the rook on that
+        file, of a king on its back rank."""
+        colour = White if letter.isupper() else Black
+        rank, rook, king = backRank(colour), "R" if colour == White else "r", self.kings[colour]
+        if king >> 4 != rank:
+            return None
+        upper = letter.upper()
+        if upper == "K":
+            files = range(7, king & 7, -1)
+        elif upper == "Q":
+            files = range(0, king & 7)
+        elif "A" <= upper <= "H":
+            files = (ord(upper) - ord("A"),)
+        else:
+            return None
+        for file in files:
+            if self.board[rank * 16 + file] == rook:
+                return rank * 16 + file
+        return None
+
+    def _castlingText(self):
+        """The castling field: "KQkq" for the outermost rooks, the file letter for an inner one."""
+        text = ""
+        for colour in (White, Black):
+            rook = "R" if colour == White else "r"
+            king = self.kings[colour]
+            for r in sorted((r for r in self.castling if r >> 4 == backRank(colour)), reverse=True):
+                outer = range(r + 1, (r & ~7) + 8) if r > king else range(r & ~7, r)
+                if any(self.board[s] == rook for s in outer):
+                    letter = "abcdefgh"[r & 7]
+                else:
+                    letter = "k" if r > king else "q"
+                text += letter.upper() if colour == White else letter
+        return text or "-"
 
     def fen(self):
         rows = []
@@ -118,16 +163,15 @@ class Position:
                     row += (str(gap) if gap else "") + p
                     gap = 0
             rows.append(row + (str(gap) if gap else ""))
-        castle = "".join(l for l, bit in CastleLetters if self.castling & bit) or "-"
         ep = sqName(self.ep) if self.ep is not None else "-"
-        return "%s %s %s %s %d %d" % ("/".join(rows), "wb"[self.side], castle, ep,
+        return "%s %s %s %s %d %d" % ("/".join(rows), "wb"[self.side], self._castlingText(), ep,
                                       self.halfmove, self.fullmove)
 
     def key(self):
         """Identity of the position for repetition: placement, side, rights, and the en
         passant square only when a capture there is actually possible."""
         ep = self.ep if self.ep is not None and self._epCapturePossible() else None
-        return ("".join(self.board), self.side, self.castling, ep)
+        return ("".join(self.board), self.side, tuple(sorted(self.castling)), ep)
 
     def _epCapturePossible(self):
         pawn = "P" if self.side == White else "p"
@@ -244,20 +288,18 @@ class Position:
 
     def _castlingMoves(self, s, moves):
         b, us = self.board, self.side
-        them = us ^ 1
-        if us == White:
-            rights = ((CastleWK, E1, H1, "R"), (CastleWQ, E1, A1, "R"))
-        else:
-            rights = ((CastleBK, E8, H8, "r"), (CastleBQ, E8, A8, "r"))
-        for bit, kingSq, rookSq, rook in rights:
-            if not self.castling & bit or s != kingSq or b[rookSq] != rook:
+        them, rank = us ^ 1, backRank(us)
+        rook = "R" if us == White else "r"
+        for r in sorted(self.castling):
+            if r >> 4 != rank or b[r] != rook:
                 continue
-            step = 1 if rookSq > kingSq else -1
-            if any(b[x] != Empty for x in range(kingSq + step, rookSq, step)):
+            kingTo, rookTo = castlingTargets(s, r)
+            crossed = set(span(s, kingTo)) | set(span(r, rookTo))
+            if any(b[x] != Empty for x in crossed - {s, r}):
                 continue
-            if any(self.attacked(x, them) for x in (kingSq, kingSq + step, kingSq + 2 * step)):
+            if any(self.attacked(x, them) for x in span(s, kingTo)):
                 continue
-            moves.append(Move(kingSq, kingSq + 2 * step))
+            moves.append(Move(s, r if self.chess960 else kingTo, rook=r))
 
     def legalMoves(self):
         legal = []
@@ -274,13 +316,23 @@ class Position:
         """Plays a move assumed pseudo-legal. With record, the position joins the
         repetition history."""
         b = self.board
-        piece, captured = b[m.frm], b[m.to]
+        piece = b[m.frm]
+        captured = Empty if m.rook is not None else b[m.to]
         undo = (m, piece, captured, self.castling, self.ep, self.halfmove, self.fullmove,
                 self.kings[:], None, None, record)
         epVictim = None
-        rookMove = None
-        b[m.to], b[m.frm] = piece, Empty
+        castled = None
         kind = piece.upper()
+        if m.rook is not None:
+            # King and rook leave first: in Chess960 either may land where the other stood.
+            kingTo, rookTo = castlingTargets(m.frm, m.rook)
+            rook = b[m.rook]
+            b[m.frm] = b[m.rook] = Empty
+            b[kingTo], b[rookTo] = piece, rook
+            self.kings[self.side] = kingTo
+            castled = (m.frm, kingTo, m.rook, rookTo)
+        else:
+            b[m.to], b[m.frm] = piece, Empty
         if kind == "P":
             if m.to == self.ep:
                 epVictim = m.to + (-16 if self.side == White else 16)
@@ -288,33 +340,37 @@ class Position:
                 b[epVictim] = Empty
             if m.promo:
                 b[m.to] = m.promo.upper() if self.side == White else m.promo
-        elif kind == "K":
+        elif kind == "K" and castled is None:
             self.kings[self.side] = m.to
-            if abs(m.to - m.frm) == 2:
-                rookFrom, rookTo = (m.frm + 3, m.frm + 1) if m.to > m.frm else (m.frm - 4, m.frm - 1)
-                b[rookTo], b[rookFrom] = b[rookFrom], Empty
-                rookMove = (rookFrom, rookTo)
-        self.castling &= ~(CastleLoss.get(m.frm, 0) | CastleLoss.get(m.to, 0))
+        # A king that moves loses both rights; a rook that moves or is taken loses its own.
+        lost = {m.frm, m.to}
+        if kind == "K":
+            lost |= {r for r in self.castling if r >> 4 == backRank(self.side)}
+        self.castling = self.castling - lost
         self.ep = (m.frm + m.to) // 2 if kind == "P" and abs(m.to - m.frm) == 32 else None
         self.halfmove = 0 if kind == "P" or captured != Empty else self.halfmove + 1
         if self.side == Black:
             self.fullmove += 1
         self.side ^= 1
-        self.undo.append(undo[:8] + (epVictim, rookMove, record))
+        self.undo.append(undo[:8] + (epVictim, castled, record))
         if record:
             self.keys.append(self.key())
 
     def unmakeMove(self):
-        (m, piece, captured, castling, ep, halfmove, fullmove, kings, epVictim, rookMove,
+        (m, piece, captured, castling, ep, halfmove, fullmove, kings, epVictim, castled,
          record) = self.undo.pop()
         b = self.board
         self.side ^= 1
-        b[m.frm], b[m.to] = piece, captured
+        if castled is not None:
+            kingFrom, kingTo, rookFrom, rookTo = castled
+            rook = b[rookTo]
+            b[kingTo] = b[rookTo] = Empty
+            b[kingFrom], b[rookFrom] = piece, rook
+        else:
+            b[m.frm], b[m.to] = piece, captured
         if epVictim is not None:
             b[m.to] = Empty
             b[epVictim] = "p" if self.side == White else "P"
-        if rookMove is not None:
-            b[rookMove[0]], b[rookMove[1]] = b[rookMove[1]], Empty
         self.castling, self.ep, self.halfmove, self.fullmove, self.kings = (
             castling, ep, halfmove, fullmove, kings)
         if record:
@@ -364,6 +420,39 @@ class Position:
         if self.repetitions() >= 3:
             return ("1/2-1/2", "threefold repetition")
         return None
+
+
+def span(a, b):
+    """The squares from a to b on one rank, both included."""
+    step = 1 if b >= a else -1
+    return range(a, b + step, step)
+
+
+def castlingTargets(kingFrom, rookFrom):
+    """Where king and rook stand after castling: the g- and f-file when the rook stands beyond
+    the king towards the h-file, else the c- and d-file."""
+    base = kingFrom & ~7
+    return (base + 6, base + 5) if rookFrom > kingFrom else (base + 2, base + 3)
+
+
+def chess960StartFen(number):
+    """Start position `number` (0..959) of Chess960 in the usual numbering, in which 518 is the
+    standard one: the bishops, the queen and the knights in turn from the number's digits,
+    then rook, king, rook on the three squares left."""
+    row = [None] * 8
+    number, light = divmod(number, 4)
+    row[2 * light + 1] = "B"
+    number, dark = divmod(number, 4)
+    row[2 * dark] = "B"
+    number, queen = divmod(number, 6)
+    row[[i for i in range(8) if row[i] is None][queen]] = "Q"
+    knightPairs = [(a, b) for a in range(5) for b in range(a + 1, 5)]
+    for place in knightPairs[number]:
+        row[[i for i in range(8) if row[i] is None][place - knightPairs[number].index(place)]] = "N"
+    for piece in "RKR":
+        row[row.index(None)] = piece
+    back = "".join(row)
+    return "%s/pppppppp/8/8/8/8/PPPPPPPP/%s w KQkq - 0 1" % (back.lower(), back)
 
 
 def perft(pos, depth):
@@ -423,11 +512,50 @@ def selfTest():
     check("en passant capture parsed", epPos.parseMove("d4e3") is not None)
     check("castling parsed as king move", Position(Kiwipete).parseMove("e1g1") is not None)
     check("promotion needs its letter", Position("8/4P1k1/8/8/8/8/8/4K3 w - - 0 1").parseMove("e7e8") is None)
+
+    # Chess960: the published positions, castling written as the king taking its rook, and
+    # the castling fields of X-FEN and Shredder-FEN.
+    for fen, depth, expected in chess960PerftTable():
+        start = time.time()
+        got = perft(Position(fen, chess960=True), depth)
+        ok &= got == expected
+        print("%-4s perft %d = %d (expected %d, %.1f s)  %s"
+              % ("ok" if got == expected else "FAIL", depth, got, expected, time.time() - start, fen))
+    castled = _play(StartFen.replace("KQkq", "HAha"), "e2e4 e7e5 g1f3 g8f6 f1c4 f8c5 e1h1 e8h8", chess960=True)
+    check("Chess960 castling as king takes rook",
+          castled.fen() == "rnbq1rk1/pppp1ppp/5n2/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQ1RK1 w - - 6 5")
+    check("Chess960 castling not as the king's step",
+          Position(Kiwipete, chess960=True).parseMove("e1g1") is None
+          and Position(Kiwipete, chess960=True).parseMove("e1h1") is not None)
+    beside = Position("1rk4r/pppppppp/8/8/8/8/PPPPPPPP/1RK4R w HBhb - 0 1", chess960=True)
+    check("king beside its rook castles without moving",
+          sorted(m.uci() for m in beside.legalMoves() if m.rook is not None) == ["c1b1", "c1h1"])
+    xfen = "rk5r/pppppppp/8/8/8/8/PPPPPPPP/RK3R1R w QFkq - 0 1"
+    check("X-FEN names an inner rook by its file",
+          Position(xfen, chess960=True).fen() == xfen.replace("QFkq", "FQkq"))
+    inner = _play(xfen, "b1f1", chess960=True)
+    check("castling with the inner rook", inner.fen().split()[0].endswith("/R4RKR"))
+    check("Chess960 start position 518 is the standard one", chess960StartFen(518) == StartFen)
+    check("Chess960 start positions differ", len({chess960StartFen(n) for n in range(960)}) == 960)
     return ok
 
 
-def _play(fen, moves):
-    pos = Position(fen)
+def chess960PerftTable():
+    """(FEN, depth, count) of the published Chess960 positions that the engine's tests use too,
+    at depth 2 (depth 3 for the first two)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data", "chess960-perft.epd")
+    table = []
+    with open(path) as f:
+        for number, line in enumerate(l for l in f if l.strip()):
+            fields = line.split(";")
+            depth = 3 if number < 2 else 2
+            counts = {int(field.split()[0][1:]): int(field.split()[1]) for field in fields[1:]}
+            table.append((fields[0].strip(), depth, counts[depth]))
+    return table
+
+
+def _play(fen, moves, chess960=False):
+    pos = Position(fen, chess960)
     for text in moves.split():
         m = pos.parseMove(text)
         assert m is not None, text
@@ -438,9 +566,14 @@ def _play(fen, moves):
 if __name__ == "__main__":
     if len(sys.argv) > 1 and sys.argv[1] == "--selftest":
         sys.exit(0 if selfTest() else 1)
-    if len(sys.argv) > 2 and sys.argv[1] == "--perft":
+    if len(sys.argv) > 2 and sys.argv[1] in ("--perft", "--perft960"):
         fen = " ".join(sys.argv[3:]) or StartFen
-        print(perft(Position(fen), int(sys.argv[2])))
+        print(perft(Position(fen, chess960=sys.argv[1] == "--perft960"), int(sys.argv[2])))
+        sys.exit(0)
+    if len(sys.argv) > 2 and sys.argv[1] == "--chess960-starts":
+        generator = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 960)
+        for number in generator.sample(range(960), min(int(sys.argv[2]), 960)):
+            print(chess960StartFen(number))
         sys.exit(0)
     print(__doc__)
     sys.exit(2)

@@ -12,7 +12,7 @@ them. The exit code is 1 when any answer to "go movetime 100" took longer than 1
 
     python3 tools/hash_timing.py --speed DEPTH --engine OLD --engine NEW [--pairs 3] [--sizes 32 1024]
 
-instead searches the bench positions (tools/bench_positions.h) one after the other to DEPTH
+instead searches the bench positions (src/engine/bench_positions.h) one after the other to DEPTH
 through the protocol, as a GUI would, with each hash size, and prints the search speed (the
 nodes and times of the last "info" line of each search) of each program, the programs taking
 turns; their node counts must agree.
@@ -77,7 +77,7 @@ def measureSize(path, megabytes, later):
 
 
 def benchPositions():
-    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bench_positions.h")
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "engine", "bench_positions.h")
     with open(header) as text:
         return re.findall(r'^\s*"([^"]+)",', text.read(), re.M)
 

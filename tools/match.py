@@ -13,6 +13,10 @@ off, then the increment is added. Adjudication:
   - checkmate, stalemate, the fifty-move rule, threefold repetition, insufficient material,
     and a ply cap (draw) end the game normally.
 Games alternate colours and go through a fixed set of short openings so that they differ.
+With --chess960 FILE they start instead from the Chess960 positions in FILE (one FEN a line,
+anything after a ";" ignored; `tools/chess_rules.py --chess960-starts N` writes such lines),
+each played twice with colours swapped; both engines get UCI_Chess960, and castling is written
+and judged as the king moving onto its own rook.
 The exit code is 1 when any ERROR, FORFEIT, CRASH or HANG occurred.
 """
 
@@ -86,7 +90,8 @@ class Match:
         self.lock = threading.Lock()
         self.nextGame = 0
         self.setupFailures = 0
-        self.openings = loadOpenings(args.openings)
+        self.startFens = loadStartFens(args.chess960) if args.chess960 else None
+        self.openings = [] if args.chess960 else loadOpenings(args.openings)
         self.pgn = open(args.pgn, "w") if args.pgn else None
 
     # ---- engines ---------------------------------------------------------------------
@@ -95,6 +100,8 @@ class Match:
         options = [("Hash", self.args.hash)] if self.args.hash else []
         if (self.args.ponder1, self.args.ponder2)[index]:
             options.append(("Ponder", "true"))
+        if self.startFens:
+            options.append(("UCI_Chess960", "true"))
         for setting in (self.args.option1, self.args.option2)[index] or []:
             name, _, value = setting.partition("=")
             options.append((name, value))
@@ -120,7 +127,9 @@ class Match:
         crash or hang) or None (to be started). Returns the engines to use next."""
         whiteIndex = number % 2
         opening = self.openings[(number // 2) % len(self.openings)] if self.openings else []
-        pos = Position(StartFen)
+        startFen = self.startFens[(number // 2) % len(self.startFens)] if self.startFens else StartFen
+        pos = Position(startFen, chess960=bool(self.startFens))
+        startCmd = "position fen " + startFen if self.startFens else "position startpos"
         played = []
         times = []  # (think seconds, clock left) of each engine move
         for text in opening:
@@ -157,7 +166,7 @@ class Match:
             index = whiteIndex if colour == 0 else 1 - whiteIndex
             engine, stats = engines[index], self.stats[index]
 
-            positionCmd = "position startpos" + (" moves " + " ".join(played) if played else "")
+            positionCmd = startCmd + (" moves " + " ".join(played) if played else "")
             goCmd = "go wtime %d btime %d winc %d binc %d" % (
                 max(0, int(clocks[0] * 1000)), max(0, int(clocks[1] * 1000)),
                 int(self.inc * 1000), int(self.inc * 1000))
@@ -236,7 +245,7 @@ class Match:
             pos.makeMove(move)
             played.append(words[1])
             if len(words) == 4 and (self.args.ponder1, self.args.ponder2)[index]:
-                self.startPondering(engine, pos, played, words[3], clocks, ponderMoves, index)
+                self.startPondering(engine, pos, startCmd, played, words[3], clocks, ponderMoves, index)
 
         for i in (0, 1):
             if ponderMoves[i] is not None and engines[i] is not None and not engines[i].closed:
@@ -250,29 +259,30 @@ class Match:
             self.report("%s\n  game %d, reproduce with: %s\n  %s\n  fen before the move: %s"
                         % (problem, number + 1, positionCmd, goCmd, pos.fen()))
 
-        self.record(number, whiteIndex, result, reason, played, len(opening), clocks, times)
+        self.record(number, whiteIndex, result, reason, played, len(opening), clocks, times,
+                    startFen if self.startFens else None)
         for i in (0, 1):
             if engines[i] is not None and engines[i].closed:
                 engines[i].kill()
                 engines[i] = None
         return engines
 
-    def startPondering(self, engine, pos, played, ponderText, clocks, ponderMoves, index):
+    def startPondering(self, engine, pos, startCmd, played, ponderText, clocks, ponderMoves, index):
         """Sends the position after the expected reply and "go ponder" with the clocks as they
         stand, as tournament managers do; an illegal ponder move is counted as an error."""
-        after = Position(pos.fen())
+        after = Position(pos.fen(), chess960=pos.chess960)
         reply = after.parseMove(ponderText)
         if reply is None:
             with self.lock:
                 self.stats[index].illegal += 1
             self.report("ERROR %s: illegal ponder move %s after %s" % (engine.name, ponderText, pos.fen()))
             return
-        engine.send("position startpos moves " + " ".join(played + [ponderText]))
+        engine.send(startCmd + " moves " + " ".join(played + [ponderText]))
         engine.send("go ponder wtime %d btime %d winc %d binc %d" % (
             max(0, int(clocks[0] * 1000)), max(0, int(clocks[1] * 1000)), int(self.inc * 1000), int(self.inc * 1000)))
         ponderMoves[index] = ponderText
 
-    def record(self, number, whiteIndex, result, reason, played, openingPlies, clocks, times):
+    def record(self, number, whiteIndex, result, reason, played, openingPlies, clocks, times, startFen):
         white, black = self.names[whiteIndex], self.names[1 - whiteIndex]
         if result == "1/2-1/2":
             outcome = "draw"
@@ -291,7 +301,7 @@ class Match:
                      self.score["loss"]), flush=True)
             if self.pgn:
                 self.pgn.write(pgnText(number + 1, white, black, result, reason, played,
-                                       openingPlies, self.args.tc, times))
+                                       openingPlies, self.args.tc, times, startFen))
                 self.pgn.flush()
 
     def report(self, text):
@@ -325,9 +335,10 @@ class Match:
 
     def run(self):
         start = time.time()
-        print("Match %s vs %s, %d games, tc %s, concurrency %d, openings %d"
-              % (self.names[0], self.names[1], self.args.games, self.args.tc,
-                 self.args.concurrency, len(self.openings)), flush=True)
+        print("Match %s vs %s, %d games, tc %s, concurrency %d, %s"
+              % (self.names[0], self.names[1], self.args.games, self.args.tc, self.args.concurrency,
+                 "Chess960 positions %d" % len(self.startFens) if self.startFens
+                 else "openings %d" % len(self.openings)), flush=True)
         threads = [threading.Thread(target=self.worker) for _ in range(self.args.concurrency)]
         for t in threads:
             t.start()
@@ -410,9 +421,10 @@ def checkPv(pos, seen):
     return None
 
 
-def pgnText(number, white, black, result, reason, played, openingPlies, tc, times):
+def pgnText(number, white, black, result, reason, played, openingPlies, tc, times, startFen=None):
     """The game in PGN with coordinate moves; each engine move carries a comment with its
-    think time and the clock left after the increment, both in milliseconds."""
+    think time and the clock left after the increment, both in milliseconds. A Chess960 game
+    names its variant and start position."""
     body = []
     for i, text in enumerate(played):
         if i % 2 == 0:
@@ -429,9 +441,10 @@ def pgnText(number, white, black, result, reason, played, openingPlies, tc, time
         else:
             line = (line + " " + word).strip()
     lines.append(line)
-    return ('[Event "match"]\n[Round "%d"]\n[White "%s"]\n[Black "%s"]\n[Result "%s"]\n'
+    start = '[Variant "Chess960"]\n[SetUp "1"]\n[FEN "%s"]\n' % startFen if startFen else ""
+    return ('[Event "match"]\n[Round "%d"]\n[White "%s"]\n[Black "%s"]\n[Result "%s"]\n%s'
             '[TimeControl "%s"]\n[Termination "%s"]\n[Opening "%d plies"]\n\n%s\n\n'
-            % (number, white, black, result, tc, reason, openingPlies, "\n".join(lines)))
+            % (number, white, black, result, start, tc, reason, openingPlies, "\n".join(lines)))
 
 
 def lastDepth(seen):
@@ -466,6 +479,24 @@ def loadOpenings(source):
     return openings
 
 
+def loadStartFens(path):
+    """The Chess960 start positions of the file, each checked by the rules."""
+    fens = []
+    with open(path) as f:
+        for line in f:
+            fen = line.split(";")[0].strip()
+            if not fen or fen.startswith("#"):
+                continue
+            try:
+                Position(fen, chess960=True)
+            except ValueError as exc:
+                raise SystemExit("%s: %s" % (path, exc))
+            fens.append(fen)
+    if not fens:
+        raise SystemExit("%s holds no position" % path)
+    return fens
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--engine1", required=True)
@@ -477,6 +508,8 @@ def main():
     parser.add_argument("--concurrency", type=int, default=1)
     parser.add_argument("--openings", default="builtin",
                         help="'builtin', 'none', or a file with one line of moves per opening")
+    parser.add_argument("--chess960", metavar="FILE",
+                        help="play Chess960 from the positions in FILE (one FEN a line), instead of openings")
     parser.add_argument("--maxplies", type=int, default=DefaultPlyCap)
     parser.add_argument("--hash", type=int, default=0, help="Hash option in MB (0: default)")
     parser.add_argument("--option1", action="append", metavar="NAME=VALUE",

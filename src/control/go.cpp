@@ -151,8 +151,10 @@ Move runSearch(const Board& board, int threads, int multiPv) {
 bool startSearch(Board& board, const SearchLimits& limits) {
     if (playBookMove(board, limits))
         return true;
+    SearchLimits optionedLimits = limits;
+    optionedLimits.moveOverhead = engineOption(MoveOverheadOptionName).numericValue();
     // The position command keeps the game ply: the FEN's move number plus the moves played.
-    resetSearchState(limits, board.gamePly, pollSearch);
+    resetSearchState(optionedLimits, board.gamePly, pollSearch);
     const int32_t multiPv = engineOption(MultiPvOptionName).numericValue();
     const int32_t threads = engineOption(ThreadsOptionName).numericValue();
     const Move bestMove = runSearch(board, threads, multiPv);

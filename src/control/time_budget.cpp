@@ -10,8 +10,7 @@ namespace {
 
 constexpr int MaxHorizon = 50;
 constexpr int PlyWeightBase = 8000;
-constexpr int MoveOverhead = 70;  // ms per move to come, for at most the next 40 moves
-constexpr int OverheadMoves = 40;
+constexpr int OverheadMoves = 40;  // moves to come for which the overhead is kept back
 constexpr int ReserveTime = 200;  // ms never planned
 constexpr int ShareBonus = 20;    // ms added to each share
 constexpr int SustainableClockShare = 8;
@@ -60,7 +59,8 @@ TimeBudget computeTimeBudget(const SearchLimits& limits, int gamePly) {
         // 32-bit arithmetic as the clock itself keeps it; wrapping, never undefined.
         const uint32_t planned = static_cast<uint32_t>(limits.time) +
                                  static_cast<uint32_t>(limits.increment) * static_cast<uint32_t>(h - 1) -
-                                 static_cast<uint32_t>(MoveOverhead * std::min(h, OverheadMoves)) -
+                                 static_cast<uint32_t>(limits.moveOverhead) *
+                                     static_cast<uint32_t>(std::min(h, OverheadMoves)) -
                                  static_cast<uint32_t>(ReserveTime);
         const int32_t remaining = std::max(static_cast<int32_t>(planned), 0);
         budget.optimumTime = clampToInt32(std::min<int64_t>(

@@ -8,6 +8,7 @@
 
 #include "board/bitboard.h"
 #include "uci/move_text.h"
+#include "uci/options.h"
 
 namespace orvath {
 
@@ -50,7 +51,12 @@ bool isPlayablePosition(const Board& board) {
 }
 
 void setPosition(Board& board, std::istream& words) {
-    // 1. The position: the start position or the FEN fields up to "moves".
+    // 1. The castling notation of the game: a change of the option takes effect here, never
+    // in the middle of a game's moves.
+    setCastlingNotation(engineOption(Chess960OptionName).isTrue() ? CastlingNotation::KingTakesRook
+                                                                   : CastlingNotation::KingStep);
+
+    // 2. The position: the start position or the FEN fields up to "moves".
     std::string word;
     if (!(words >> word))
         return;
@@ -67,14 +73,14 @@ void setPosition(Board& board, std::istream& words) {
         return;
     }
 
-    // 2. Set it up, but only once it has proved playable on a board of its own.
+    // 3. Set it up, but only once it has proved playable on a board of its own.
     Board scratch;
     scratch.setFromFen(fen);
     if (!isPlayablePosition(scratch))
         return;
     board.setFromFen(fen);
 
-    // 3. The moves, up to the first word that is not a legal move here.
+    // 4. The moves, up to the first word that is not a legal move here.
     while (words >> word) {
         const Move move = textToMove(board, word);
         if (move == NoMove)

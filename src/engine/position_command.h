@@ -23,6 +23,7 @@ int positionStateCursor();
 bool isPlayablePosition(const Board& board);
 
 // Reads "startpos [word] moves..." or "fen <fields> [moves ...]" from the rest of the line.
+// Every position command first takes the castling notation from the UCI_Chess960 option.
 // Any other first word, or a position that is not playable, leaves the board as it was.
 void setPosition(Board& board, std::istream& words);
 

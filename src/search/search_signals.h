@@ -8,6 +8,7 @@
 
 #include "board/movegen.h"
 #include "search/search_context.h"
+#include "uci/options.h"
 
 namespace orvath {
 
@@ -26,6 +27,9 @@ struct SearchLimits {
     int32_t mate = 0;    // stop once a mate in at most this many moves is proven
     int32_t searchMoveCount = 0;  // the root searches only these moves, when there are any
     Move searchMoves[MaxMoves] = {};
+    // Not a word of "go": the ms the clock loses on each move besides the thinking, which the
+    // time budget keeps back for every move to come. The search start takes it from the option.
+    int32_t moveOverhead = DefaultMoveOverhead;
 };
 
 // The signals of one search, shared by every search thread. Only the main thread sets them;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Coordinate notation of moves. A castling move is stored as the king taking its own rook,
-// but it is written as the king's two-square step that interfaces expect.
+// Coordinate notation of moves. A castling move is stored as the king taking its own rook; in
+// the standard notation it is written as the king's two-square step that interfaces expect.
 #include "uci/move_text.h"
 
 #include "board/movegen.h"
@@ -11,6 +11,9 @@ namespace {
 
 constexpr char PromotionLetters[] = "nbrq";  // from the knight on
 
+// Set only by the main thread while no search runs; the searches' own threads never write text.
+CastlingNotation notationInUse = CastlingNotation::KingStep;
+
 void writeSquare(std::string& out, int square) {
     out += static_cast<char>('a' + (square & 7));
     out += static_cast<char>('1' + (square >> 3));
@@ -18,11 +21,15 @@ void writeSquare(std::string& out, int square) {
 
 }  // namespace
 
+void setCastlingNotation(CastlingNotation notation) { notationInUse = notation; }
+
+CastlingNotation castlingNotation() { return notationInUse; }
+
 // Origin, destination and, for promotions only, the lower-case letter of the new piece.
 void writeMove(std::string& out, Move move) {
     const int from = moveFrom(move);
     int to = moveTo(move);
-    if (moveKind(move) == KindCastling)
+    if (moveKind(move) == KindCastling && notationInUse == CastlingNotation::KingStep)
         to = fileOf(to) == 7 ? from + 2 : from - 2;
     writeSquare(out, from);
     writeSquare(out, to);

@@ -18,7 +18,6 @@ constexpr int32_t MaxMultiPv = 500;
 constexpr int32_t DefaultThreads = 1;
 constexpr int32_t MinThreads = 1;
 constexpr int32_t MaxThreads = 32;  // the thread pool's slots
-constexpr int32_t DefaultMoveOverhead = 70;
 constexpr int32_t MinMoveOverhead = 0;
 constexpr int32_t MaxMoveOverhead = 5000;
 

@@ -21,6 +21,10 @@ constexpr const char* MoveOverheadOptionName = "Move Overhead";
 constexpr const char* OwnBookOptionName = "OwnBook";
 constexpr const char* BookFileOptionName = "BookFile";
 
+// The "Move Overhead" an engine starts with, in milliseconds; a search given no other value
+// plans with it too.
+constexpr int32_t DefaultMoveOverhead = 70;
+
 // How the protocol writes an empty string option; read back as empty too.
 constexpr const char* EmptyStringText = "<empty>";
 

@@ -18,6 +18,12 @@ constexpr int32_t MateTextThreshold = 29800;
 // The search start sets it before the first line of a search is written.
 int32_t searchStartTime = 0;
 
+namespace {
+
+bool outputMuted = false;
+
+}  // namespace
+
 // A mate p plies from the root scores 30000 - p (or p - 30000 when mated); the text counts
 // moves instead: (p + 1) / 2 for a win, -p / 2 for a loss.
 std::string scoreText(int32_t v, int32_t alpha, int32_t beta) {
@@ -84,10 +90,16 @@ std::string bookMoveLinesText(Move move, Move reply, uint32_t weight, uint32_t w
 }
 
 void writeLine(const std::string& text) {
+    if (outputMuted)
+        return;
     const std::string line = text + '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
 }
+
+MutedOutput::MutedOutput() : wasMuted(outputMuted) { outputMuted = true; }
+
+MutedOutput::~MutedOutput() { outputMuted = wasMuted; }
 
 void writePvLine(const PvLine& line) { writeLine(pvLineText(line)); }
 

@@ -50,8 +50,22 @@ std::string bestMoveLineText(Move move, Move ponderMove = NoMove);
 // "info pv <move> [<reply>]" for the interface's line display; no depth or score is invented.
 std::string bookMoveLinesText(Move move, Move reply, uint32_t weight, uint32_t weightSum);
 
-// Writes the text and a line feed in one call to standard output, then flushes.
+// Writes the text and a line feed in one call to standard output, then flushes; nothing while
+// the output is muted.
 void writeLine(const std::string& text);
+
+// While one lives, the lines are built as usual but not written: the bench shows only its own
+// lines, not those of the searches it runs. Made and ended by the main thread.
+class MutedOutput {
+public:
+    MutedOutput();
+    ~MutedOutput();
+    MutedOutput(const MutedOutput&) = delete;
+    MutedOutput& operator=(const MutedOutput&) = delete;
+
+private:
+    bool wasMuted;
+};
 
 void writePvLine(const PvLine& line);
 void writeCurrentMoveLine(Move move, int32_t number);

@@ -247,6 +247,21 @@ testLargeAddressAware() {
     fi
 }
 
+# "bench" as testing frameworks run it: nothing read from the input, the signature at depth 8
+# alone on the last line with the speed, exit code 0.
+testBench() {
+    local last code
+    timeout 300 "$loader" "$program" bench 8 </dev/null >"$work/bench.out" 2>"$work/bench.err"
+    code=$?
+    last=$(tr -d '\r' <"$work/bench.out" | tail -n 1)
+    if [ "$code" = 0 ] && [[ $last =~ ^764843\ nodes\ [0-9]+\ nps$ ]]; then
+        pass "$name bench 8: $last"
+    else
+        fail "$name bench 8: exit code $code, last line '$last'"
+        sed 's/^/    ! /' "$work/bench.err" | tail -5
+    fi
+}
+
 testUciReply() {
     start
     send uci
@@ -512,6 +527,7 @@ for program in "${programs[@]}"; do
         fi
     fi
     testUciReply
+    testBench
     testDepthSix
     testDepthSix 2
     testStop
