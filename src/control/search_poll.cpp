@@ -45,9 +45,6 @@ int32_t pollIntervalFor(const SearchLimits& limits) {
 
 namespace {
 
-// The clock reading of the last quick look; a look within the same millisecond is skipped.
-int32_t lastQuickPoll = 0;
-
 // Reads one waiting line and carries it out. False when the search must end at once ("quit"
 // or the end of input).
 bool readWaitingCommand() {
@@ -96,13 +93,9 @@ void pollSearch(SearchContext& ctx) {
         searchSignals.stop = true;
 }
 
-// Between polls, at most once a millisecond: the input and the clock only. The node limit stays
-// with the poll, so that a search under it ends at the same node count as ever.
+// Between polls: the input and the clock only. The node limit stays with the poll, so that a
+// search under it ends at the same node count as ever.
 void quickPoll(SearchContext& ctx) {
-    const int32_t now = platform::nowMs();
-    if (now == lastQuickPoll)
-        return;
-    lastQuickPoll = now;
     if (platform::commandWaiting() && !readWaitingCommand())
         return;
     applyTimeLimits(ctx);

@@ -16,9 +16,8 @@ int32_t pollIntervalFor(const SearchLimits& limits);
 // context: reads a waiting command and applies the time limits by setting the stop flag.
 void pollSearch(SearchContext& ctx);
 
-// Called by the main thread's searches every QuickPollNodes nodes between two polls: at most
-// once a millisecond it reads a command that is waiting (never a file's next line) and applies
-// the time limits.
+// Called by the main thread's searches every QuickPollNodes nodes between two polls: reads a
+// command that is waiting (never a file's next line) and applies the time limits.
 void quickPoll(SearchContext& ctx);
 
 // Publishes, for the helpers, the moment the search must stop at the latest: from the limits

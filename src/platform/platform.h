@@ -26,7 +26,8 @@ bool inputWaiting();
 
 // Whether a command may wait to be read, for the frequent look between polls: as inputWaiting,
 // but standard input that is a file never counts, so that a file's lines are read at the pace
-// of the poll alone. Main thread only, like inputWaiting.
+// of the poll alone, and where asking the system is dear it is asked at some calls only. Main
+// thread only, like inputWaiting.
 bool commandWaiting();
 
 // Whether bytes wait in the standard input pipe or file itself, not yet read into the engine's

@@ -67,6 +67,7 @@ bool inputWaiting() {
     return ready > 0 && (request.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-bool commandWaiting() { return !inputIsFile() && inputWaiting(); }
+// The file test only once something is there: an empty pipe costs one system call.
+bool commandWaiting() { return inputWaiting() && !inputIsFile(); }
 
 }  // namespace orvath::platform

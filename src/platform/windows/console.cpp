@@ -16,6 +16,7 @@ namespace {
 constexpr DWORD WindowEvents = 0x8;  // ENABLE_WINDOW_INPUT
 constexpr DWORD MouseEvents = 0x10;  // ENABLE_MOUSE_INPUT
 constexpr DWORD PeekedRecords = 256;
+constexpr int CallsPerPeek = 16;  // of the frequent look between polls
 
 InputBuffer standardInput;
 
@@ -84,9 +85,17 @@ bool inputWaiting() {
     return false;
 }
 
+// A peek is a round trip to the kernel (under Wine, to its server process), dearer than the
+// search's share of a few hundred nodes: the frequent look asks the system at some calls only,
+// a millisecond or so apart; lines already read are seen at once.
 bool commandWaiting() {
+    static int callsSincePeek = 0;
     if (!input.known) takeInputHandle();
-    return !input.isFile && inputWaiting();
+    if (input.isFile) return false;
+    if (standardInput.hasUnread()) return true;
+    if (++callsSincePeek < CallsPerPeek) return false;
+    callsSincePeek = 0;
+    return inputWaiting();
 }
 
 }  // namespace orvath::platform
