@@ -16,7 +16,7 @@ namespace {
 constexpr DWORD WindowEvents = 0x8;  // ENABLE_WINDOW_INPUT
 constexpr DWORD MouseEvents = 0x10;  // ENABLE_MOUSE_INPUT
 constexpr DWORD PeekedRecords = 256;
-constexpr int CallsPerPeek = 16;  // of the frequent look between polls
+constexpr int CallsPerPeek = 64;  // of the frequent look between polls
 
 InputBuffer standardInput;
 
