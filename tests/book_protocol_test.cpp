@@ -18,6 +18,8 @@ using namespace std::chrono_literals;
 
 constexpr auto ReplyTimeout = 60s;
 constexpr const char* SmallBook = "/usr/share/gnuchess/smallbook.bin";
+// Spelt out whole: g++ 12 misreads a concatenation with the path inside an initializer list.
+constexpr const char* SetSmallBook = "setoption name BookFile value /usr/share/gnuchess/smallbook.bin";
 constexpr const char* BookLineStart = "info string book move ";
 // The book's lines in that book run out well before this.
 constexpr int MaxBookPlies = 60;
@@ -73,7 +75,7 @@ protected:
 // Both sides answer from the book, at once and with its lines, while it knows the position; the
 // first position it does not know is searched as without a book. Analysis never takes a book move.
 TEST_F(BookProtocol, PlaysFromTheBookUntilTheGameLeavesIt) {
-    setOptions({"setoption name OwnBook value true", std::string("setoption name BookFile value ") + SmallBook,
+    setOptions({"setoption name OwnBook value true", SetSmallBook,
                 "setoption name Ponder value true"});
     EXPECT_FALSE(fromBook(search("position startpos", "go depth 2")));
 
@@ -109,9 +111,7 @@ TEST_F(BookProtocol, AFileThatCannotServeIsLeftAndANewNameIsTried) {
     EXPECT_FALSE(fromBook(searched));
     EXPECT_NE(searched.back(), "bestmove a1a1");
 
-    std::string setBook = "setoption name BookFile value ";
-    setBook += SmallBook;
-    setOptions({setBook});
+    setOptions({SetSmallBook});
     EXPECT_TRUE(fromBook(search("position startpos", "go movetime 50")));
 }
 
