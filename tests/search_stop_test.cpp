@@ -106,6 +106,21 @@ TEST_F(SearchStop, FloodOfLinesDuringASearchIsConsumedUpToTheStop) {
     expectNoSecondAnswer();
 }
 
+// A client that stops a search and starts the next one in the same write (as polyglot does when
+// a ponder search misses): the lines after "stop" are the next commands, not the stopping
+// search's to consume.
+TEST_F(SearchStop, CommandsRightAfterStopStartTheNextSearch) {
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_TRUE(engine.sendLine("position startpos"));
+        ASSERT_TRUE(engine.sendLine("go infinite"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + round * 7));
+        ASSERT_TRUE(engine.send("stop\nposition startpos moves e2e4\ngo depth 1\n"));
+        ASSERT_TRUE(nextBestMove().has_value()) << "round " << round;
+        ASSERT_TRUE(nextBestMove().has_value()) << "round " << round;
+        expectNoSecondAnswer();
+    }
+}
+
 TEST_F(SearchStop, QuitDuringASearchAnswersThenEnds) {
     ASSERT_TRUE(engine.sendLine("go infinite"));
     std::this_thread::sleep_for(20ms);

@@ -85,6 +85,10 @@ void applyTimeLimits(const SearchContext& ctx) {
 }  // namespace
 
 void pollSearch(SearchContext& ctx) {
+    // A stopping search still counts the nodes it unwinds through; the lines after "stop" (the
+    // next "position" and "go", often in the same write) belong to the command loop.
+    if (stopRequested())
+        return;
     if (platform::inputWaiting() && !readWaitingCommand())
         return;
     applyTimeLimits(ctx);
@@ -96,6 +100,8 @@ void pollSearch(SearchContext& ctx) {
 // Between polls: the input and the clock only. The node limit stays with the poll, so that a
 // search under it ends at the same node count as ever.
 void quickPoll(SearchContext& ctx) {
+    if (stopRequested())
+        return;
     if (platform::commandWaiting() && !readWaitingCommand())
         return;
     applyTimeLimits(ctx);
