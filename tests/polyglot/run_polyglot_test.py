@@ -126,9 +126,29 @@ def checkedMove(line, position, what):
     position.makeMove(move)
 
 
+def allowsMate(position, move, depth=2):
+    """Whether the engine can mate after our `move`: at once, or (depth 2) with a check after
+    which every move of ours allows a mate at once."""
+    position.makeMove(move)
+    mated = False
+    for reply in position.legalMoves():
+        position.makeMove(reply)
+        if position.inCheck():
+            answers = position.legalMoves()
+            mated = not answers or (depth > 1 and all(allowsMate(position, a, 1) for a in answers))
+        position.unmakeMove()
+        if mated:
+            break
+    position.unmakeMove()
+    return mated
+
+
 def ourMove(dialogue, position, rng, avoid=None):
+    # Random moves, but none that lets the engine mate soon (f2f3, g2g4 and Qh4): a game that
+    # ends leaves us no move to play, and the engine's replies vary with the clock.
     moves = [m for m in position.legalMoves() if m.uci() != avoid]
-    move = rng.choice(moves)
+    safe = [m for m in moves if not allowsMate(position, m)]
+    move = rng.choice(safe or moves)
     dialogue.send("usermove " + move.uci())
     position.makeMove(move)
     return move.uci()
